@@ -1,0 +1,4 @@
+#include "platform/app.h"
+
+platform::WindowHandle mainWindow = nullptr;
+int32_t appActive = 0;
