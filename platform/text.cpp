@@ -2,7 +2,7 @@
 
 #include <iconv.h>
 
-#include <cerrno>
+#include <algorithm>
 
 namespace platform {
 namespace {
@@ -26,6 +26,17 @@ bool Convert(const char* to, const char* from, std::string_view input, std::stri
   return true;
 }
 
+// Bytes of the character that starts with `lead` in the encoding `from`.
+size_t CharacterLength(const char* from, unsigned char lead) {
+  if (std::string_view(from) == "UTF-8") {
+    if (lead >= 0xF0) return 4;
+    if (lead >= 0xE0) return 3;
+    if (lead >= 0xC0) return 2;
+    return 1;
+  }
+  return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC) ? 2 : 1;
+}
+
 std::string ConvertReplacing(const char* to, const char* from, std::string_view input) {
   std::string whole;
   if (Convert(to, from, input, &whole)) return whole;
@@ -45,7 +56,7 @@ std::string ConvertReplacing(const char* to, const char* from, std::string_view 
     }
     if (!done) {
       result += '?';
-      ++i;
+      i += std::min(CharacterLength(from, static_cast<unsigned char>(input[i])), input.size() - i);
     }
   }
   return result;
