@@ -1,0 +1,572 @@
+#include "platform/mixer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#include "platform/player_lock.h"
+
+namespace platform {
+
+namespace {
+constexpr uint32_t kMaxBufferBytes = 64u << 20;  // larger buffers are refused
+constexpr uint32_t kMaxPeriod = 1000000;
+constexpr uint32_t kLockEntireBuffer = 0x2;  // DSBLOCK_ENTIREBUFFER
+constexpr float kFracScale = 1.0f / 2147483648.0f;
+
+float Gain(int32_t millibels) {
+  return static_cast<float>(std::pow(10.0, millibels / 2000.0));
+}
+}  // namespace
+
+// One buffer made by a device: the primary buffer or a static secondary buffer. Every
+// operation takes the mixer lock.
+class MixerBuffer final : public SoundBuffer {
+ public:
+  MixerBuffer(Mixer* mixer, MixerDevice* device) : mixer_(mixer), device_(device) {}
+
+  HRESULT Lock(uint32_t offset, uint32_t bytes, void** region1, uint32_t* size1, void** region2,
+               uint32_t* size2, uint32_t flags) override;
+  HRESULT Unlock(void* region1, uint32_t size1, void* region2, uint32_t size2) override;
+  HRESULT Play(uint32_t reserved, uint32_t priority, uint32_t flags) override;
+  HRESULT Stop() override;
+  HRESULT SetCurrentPosition(uint32_t position) override;
+  HRESULT GetCurrentPosition(uint32_t* playCursor, uint32_t* writeCursor) override;
+  HRESULT GetStatus(uint32_t* status) override;
+  HRESULT SetFrequency(uint32_t samplesPerSecond) override;
+  HRESULT SetPan(int32_t pan) override;
+  HRESULT SetVolume(int32_t volume) override;
+  uint32_t Release() override;
+
+  // Mixes `frames` frames into `mix` (interleaved stereo), advancing the cursor; the mixer
+  // lock is held.
+  template <bool kStereo, bool kLinear>
+  void MixInto(float* mix, size_t frames);
+  void UpdateGuard();
+  void UpdateGains();
+  void UpdateStep() { step_ = (static_cast<uint64_t>(frequency_) << 32) / mixer_->outputRate_; }
+  void Convert(uint32_t firstFrame, uint32_t endFrame);
+  void Detach();  // the device is gone: silent, every later call refused
+
+  Mixer* mixer_;
+  MixerDevice* device_;
+  bool primary_ = false;
+  bool dead_ = false;
+  uint16_t channels_ = 1;
+  uint16_t bits_ = 8;
+  uint16_t block_ = 1;
+  uint32_t bytes_ = 0;
+  uint32_t frames_ = 0;
+  std::vector<uint8_t> raw_;
+  std::vector<float> data_;  // frames_ + 1 guard frame, interleaved when stereo
+  uint64_t pos_ = 0;         // play cursor in frames, 32.32 fixed point
+  uint64_t step_ = 0;
+  uint32_t frequency_ = 0;
+  int32_t volume_ = 0;
+  int32_t pan_ = 0;
+  float gainLeft_ = 1.0f;
+  float gainRight_ = 1.0f;
+  bool playing_ = false;
+  bool looping_ = false;
+};
+
+class MixerDevice final : public SoundDevice {
+ public:
+  explicit MixerDevice(Mixer* mixer) : mixer_(mixer) {}
+  HRESULT SetCooperativeLevel(WindowHandle window, uint32_t level) override;
+  HRESULT CreateSoundBuffer(const BufferDescription* description, SoundBuffer** buffer,
+                            void* outer) override;
+  uint32_t Release() override;
+
+  Mixer* mixer_;
+  bool released_ = false;
+  uint32_t level_ = 0;
+  std::vector<MixerBuffer*> children_;
+};
+
+// ---- buffer -------------------------------------------------------------------------------
+
+void MixerBuffer::UpdateGuard() {
+  if (frames_ == 0) return;
+  float* guard = data_.data() + static_cast<size_t>(frames_) * channels_;
+  for (uint16_t c = 0; c < channels_; ++c) guard[c] = looping_ ? data_[c] : 0.0f;
+}
+
+void MixerBuffer::UpdateGains() {
+  float gain = Gain(volume_);
+  gainLeft_ = gain * (pan_ > 0 ? Gain(-pan_) : 1.0f);
+  gainRight_ = gain * (pan_ < 0 ? Gain(pan_) : 1.0f);
+}
+
+void MixerBuffer::Convert(uint32_t firstFrame, uint32_t endFrame) {
+  endFrame = std::min(endFrame, frames_);
+  for (uint32_t f = firstFrame; f < endFrame; ++f) {
+    const uint8_t* src = raw_.data() + static_cast<size_t>(f) * block_;
+    float* dst = data_.data() + static_cast<size_t>(f) * channels_;
+    for (uint16_t c = 0; c < channels_; ++c) {
+      if (bits_ == 8) {
+        dst[c] = (static_cast<float>(src[c]) - 128.0f) * (1.0f / 128.0f);
+      } else {
+        int16_t v;
+        std::memcpy(&v, src + 2 * c, 2);
+        dst[c] = static_cast<float>(v) * (1.0f / 32768.0f);
+      }
+    }
+  }
+  UpdateGuard();
+}
+
+void MixerBuffer::Detach() {
+  dead_ = true;
+  playing_ = false;
+  device_ = nullptr;
+  mixer_->RemoveBuffer(this);
+}
+
+HRESULT MixerBuffer::Lock(uint32_t offset, uint32_t bytes, void** region1, uint32_t* size1,
+                          void** region2, uint32_t* size2, uint32_t flags) {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (dead_ || primary_) return DSERR_INVALIDCALL;
+  if (region1 == nullptr || size1 == nullptr) return DSERR_INVALIDPARAM;
+  if (flags & kLockEntireBuffer) {
+    offset = 0;
+    bytes = bytes_;
+  }
+  if (bytes == 0 || bytes > bytes_ || offset >= bytes_) return DSERR_INVALIDPARAM;
+  uint32_t first = std::min(bytes, bytes_ - offset);
+  uint32_t second = bytes - first;
+  if (second != 0 && (region2 == nullptr || size2 == nullptr)) return DSERR_INVALIDPARAM;
+  *region1 = raw_.data() + offset;
+  *size1 = first;
+  if (region2 != nullptr) *region2 = second ? raw_.data() : nullptr;
+  if (size2 != nullptr) *size2 = second;
+  return DS_OK;
+}
+
+HRESULT MixerBuffer::Unlock(void* region1, uint32_t size1, void* region2, uint32_t size2) {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (dead_ || primary_) return DSERR_INVALIDCALL;
+  const uint8_t* begin = raw_.data();
+  auto inside = [&](void* region, uint32_t size) {
+    if (region == nullptr) return size == 0;
+    auto* p = static_cast<const uint8_t*>(region);
+    return p >= begin && p < begin + bytes_ && size <= static_cast<uint32_t>(begin + bytes_ - p);
+  };
+  if (!inside(region1, size1) || !inside(region2, size2)) return DSERR_INVALIDPARAM;
+  for (auto [region, size] : {std::pair{region1, size1}, std::pair{region2, size2}}) {
+    if (region == nullptr || size == 0) continue;
+    auto off = static_cast<uint32_t>(static_cast<const uint8_t*>(region) - begin);
+    Convert(off / block_, (off + size + block_ - 1) / block_);
+  }
+  return DS_OK;
+}
+
+HRESULT MixerBuffer::Play(uint32_t, uint32_t, uint32_t flags) {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (dead_ || primary_) return DSERR_INVALIDCALL;
+  looping_ = (flags & DSBPLAY_LOOPING) != 0;
+  playing_ = true;
+  UpdateGuard();
+  return DS_OK;
+}
+
+HRESULT MixerBuffer::Stop() {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (dead_) return DSERR_INVALIDCALL;
+  playing_ = false;
+  return DS_OK;
+}
+
+HRESULT MixerBuffer::SetCurrentPosition(uint32_t position) {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (dead_ || primary_) return DSERR_INVALIDCALL;
+  if (position >= bytes_) return DSERR_INVALIDPARAM;
+  pos_ = static_cast<uint64_t>(position / block_) << 32;
+  return DS_OK;
+}
+
+HRESULT MixerBuffer::GetCurrentPosition(uint32_t* playCursor, uint32_t* writeCursor) {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (dead_) return DSERR_INVALIDCALL;
+  auto byte = static_cast<uint32_t>((pos_ >> 32) * block_);
+  if (playCursor) *playCursor = byte;
+  if (writeCursor) *writeCursor = byte;
+  return DS_OK;
+}
+
+HRESULT MixerBuffer::GetStatus(uint32_t* status) {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (dead_) return DSERR_INVALIDCALL;
+  if (status == nullptr) return DSERR_INVALIDPARAM;
+  *status = playing_ ? (DSBSTATUS_PLAYING | (looping_ ? DSBSTATUS_LOOPING : 0u)) : 0u;
+  return DS_OK;
+}
+
+HRESULT MixerBuffer::SetFrequency(uint32_t samplesPerSecond) {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (dead_ || primary_) return DSERR_INVALIDCALL;
+  if (samplesPerSecond < DSBFREQUENCY_MIN || samplesPerSecond > DSBFREQUENCY_MAX) {
+    return DSERR_INVALIDPARAM;
+  }
+  frequency_ = samplesPerSecond;
+  UpdateStep();
+  return DS_OK;
+}
+
+HRESULT MixerBuffer::SetPan(int32_t pan) {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (dead_) return DSERR_INVALIDCALL;
+  if (pan < DSBPAN_LEFT || pan > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
+  pan_ = pan;
+  UpdateGains();
+  return DS_OK;
+}
+
+HRESULT MixerBuffer::SetVolume(int32_t volume) {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (dead_) return DSERR_INVALIDCALL;
+  if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
+  volume_ = volume;
+  UpdateGains();
+  return DS_OK;
+}
+
+uint32_t MixerBuffer::Release() {
+  // The object stays as an empty shell, owned by the mixer, so a stray later call is refused
+  // instead of touching freed memory; its sample data is freed now.
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (dead_ && device_ == nullptr && raw_.empty() && data_.empty()) return 0;
+  if (device_ != nullptr) {
+    auto& children = device_->children_;
+    children.erase(std::remove(children.begin(), children.end(), this), children.end());
+  }
+  Detach();
+  std::vector<uint8_t>().swap(raw_);
+  std::vector<float>().swap(data_);
+  bytes_ = frames_ = 0;
+  return 0;
+}
+
+template <bool kStereo, bool kLinear>
+void MixerBuffer::MixInto(float* mix, size_t frames) {
+  const float* d = data_.data();
+  const uint64_t end = static_cast<uint64_t>(frames_) << 32;
+  const uint64_t step = step_;
+  const float gl = gainLeft_;
+  const float gr = gainRight_;
+  uint64_t pos = pos_;
+  size_t done = 0;
+  while (done < frames) {
+    // Frames until the cursor passes the end: no wrap check inside the loop.
+    uint64_t count = (end - pos + step - 1) / step;
+    size_t n = static_cast<size_t>(std::min<uint64_t>(count, frames - done));
+    float* m = mix + 2 * done;
+    for (size_t j = 0; j < n; ++j) {
+      const size_t i = static_cast<size_t>(pos >> 32);
+      if constexpr (kStereo) {
+        float l = d[2 * i];
+        float r = d[2 * i + 1];
+        if constexpr (kLinear) {
+          const float f =
+              static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(pos) >> 1)) *
+              kFracScale;
+          l += (d[2 * i + 2] - l) * f;
+          r += (d[2 * i + 3] - r) * f;
+        }
+        m[2 * j] += l * gl;
+        m[2 * j + 1] += r * gr;
+      } else {
+        float s = d[i];
+        if constexpr (kLinear) {
+          const float f =
+              static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(pos) >> 1)) *
+              kFracScale;
+          s += (d[i + 1] - s) * f;
+        }
+        m[2 * j] += s * gl;
+        m[2 * j + 1] += s * gr;
+      }
+      pos += step;
+    }
+    done += n;
+    if (pos >= end) {
+      if (!looping_) {
+        // Played to its end: stops and stands at the start.
+        playing_ = false;
+        pos = 0;
+        break;
+      }
+      pos -= end;
+      if (pos >= end) pos %= end;
+    }
+  }
+  pos_ = pos;
+}
+
+// ---- device -------------------------------------------------------------------------------
+
+HRESULT MixerDevice::SetCooperativeLevel(WindowHandle, uint32_t level) {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (released_) return DSERR_INVALIDCALL;
+  if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY) return DSERR_INVALIDPARAM;
+  level_ = level;
+  return DS_OK;
+}
+
+HRESULT MixerDevice::CreateSoundBuffer(const BufferDescription* description, SoundBuffer** buffer,
+                                       void* outer) {
+  if (buffer == nullptr) return DSERR_INVALIDPARAM;
+  *buffer = nullptr;
+  if (description == nullptr || outer != nullptr) return DSERR_INVALIDPARAM;
+  if (description->dwSize != 36 && description->dwSize != sizeof(BufferDescription)) {
+    return DSERR_INVALIDPARAM;
+  }
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (released_) return DSERR_INVALIDCALL;
+  auto made = std::make_unique<MixerBuffer>(mixer_, this);
+  if (description->dwFlags & DSBCAPS_PRIMARYBUFFER) {
+    if (description->dwBufferBytes != 0 || description->lpwfxFormat != nullptr) {
+      return DSERR_INVALIDPARAM;
+    }
+    made->primary_ = true;
+  } else {
+    const WaveFormatEx* format = description->lpwfxFormat;
+    if (format == nullptr) return DSERR_INVALIDPARAM;
+    if (format->wFormatTag != WAVE_FORMAT_PCM) return DSERR_BADFORMAT;
+    if (format->nChannels != 1 && format->nChannels != 2) return DSERR_BADFORMAT;
+    if (format->wBitsPerSample != 8 && format->wBitsPerSample != 16) return DSERR_BADFORMAT;
+    if (format->nBlockAlign != format->nChannels * format->wBitsPerSample / 8) {
+      return DSERR_BADFORMAT;
+    }
+    if (format->nSamplesPerSec < DSBFREQUENCY_MIN || format->nSamplesPerSec > DSBFREQUENCY_MAX) {
+      return DSERR_BADFORMAT;
+    }
+    uint32_t bytes = description->dwBufferBytes;
+    if (bytes == 0 || bytes > kMaxBufferBytes || bytes % format->nBlockAlign != 0) {
+      return DSERR_INVALIDPARAM;
+    }
+    MixerBuffer& b = *made;
+    b.channels_ = format->nChannels;
+    b.bits_ = format->wBitsPerSample;
+    b.block_ = format->nBlockAlign;
+    b.bytes_ = bytes;
+    b.frames_ = bytes / b.block_;
+    b.raw_.assign(bytes, b.bits_ == 8 ? 0x80 : 0x00);  // silence until filled
+    b.data_.assign((static_cast<size_t>(b.frames_) + 1) * b.channels_, 0.0f);
+    b.frequency_ = format->nSamplesPerSec;
+    b.UpdateStep();
+    mixer_->AddBuffer(&b);
+    children_.push_back(&b);
+  }
+  *buffer = made.get();
+  mixer_->ownedBuffers_.push_back(std::move(made));
+  return DS_OK;
+}
+
+uint32_t MixerDevice::Release() {
+  std::lock_guard<std::mutex> lock(mixer_->mutex_);
+  if (released_) return 0;
+  released_ = true;
+  for (MixerBuffer* child : children_) child->Detach();
+  children_.clear();
+  return 0;
+}
+
+// ---- mixer --------------------------------------------------------------------------------
+
+Mixer::Mixer(uint32_t outputRate)
+    : outputRate_(outputRate >= 8000 && outputRate <= 192000 ? outputRate : 48000) {
+  mix_.assign(2 * kChunkFrames, 0.0f);
+  buffers_.reserve(256);
+  periods_.reserve(16);
+}
+
+Mixer::~Mixer() = default;
+
+void Mixer::SetInterpolation(Interpolation interpolation) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  interpolation_ = interpolation;
+}
+
+size_t Mixer::PlayingBuffers() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<size_t>(
+      std::count_if(buffers_.begin(), buffers_.end(), [](MixerBuffer* b) { return b->playing_; }));
+}
+
+void Mixer::AddBuffer(MixerBuffer* buffer) {
+  buffers_.push_back(buffer);
+}
+
+void Mixer::RemoveBuffer(MixerBuffer* buffer) {
+  buffers_.erase(std::remove(buffers_.begin(), buffers_.end(), buffer), buffers_.end());
+}
+
+HRESULT Mixer::CreateDevice(SoundDevice** device) {
+  if (device == nullptr) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> lock(mutex_);
+  ownedDevices_.push_back(std::make_unique<MixerDevice>(this));
+  *device = ownedDevices_.back().get();
+  return DS_OK;
+}
+
+void Mixer::MixChunk(float* mix, size_t frames) {
+  std::fill(mix, mix + 2 * frames, 0.0f);
+  const bool linear = interpolation_ == Interpolation::Linear;
+  for (MixerBuffer* b : buffers_) {
+    if (!b->playing_) continue;
+    if (b->channels_ == 2) {
+      linear ? b->MixInto<true, true>(mix, frames) : b->MixInto<true, false>(mix, frames);
+    } else {
+      linear ? b->MixInto<false, true>(mix, frames) : b->MixInto<false, false>(mix, frames);
+    }
+  }
+}
+
+void Mixer::Render(int16_t* out, size_t frames) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  renderThread_.store(std::this_thread::get_id());
+  size_t done = 0;
+  while (done < frames) {
+    RunDueEvents(lock);
+    const uint64_t now = samples_.load(std::memory_order_relaxed);
+    size_t n = std::min(frames - done, kChunkFrames);
+    for (const Event& e : events_) {
+      if (e.live && e.due - now < n) n = static_cast<size_t>(e.due - now);
+    }
+    MixChunk(mix_.data(), n);
+    int16_t* o = out + 2 * done;
+    for (size_t i = 0; i < 2 * n; ++i) {
+      // Hard clip at the output only.
+      float v = std::clamp(mix_[i] * 32768.0f, -32768.0f, 32767.0f);
+      o[i] = static_cast<int16_t>(std::lrint(v));
+    }
+    samples_.store(now + n, std::memory_order_release);
+    done += n;
+  }
+}
+
+uint64_t Mixer::DueSample(const Event& e) const {
+  return e.start + (e.count + 1) * e.period * outputRate_ / 1000;
+}
+
+void Mixer::RunDueEvents(std::unique_lock<std::mutex>& lock) {
+  for (;;) {
+    const uint64_t now = samples_.load(std::memory_order_relaxed);
+    const Event* next = nullptr;
+    for (const Event& e : events_) {
+      if (e.live && e.due <= now &&
+          (next == nullptr || e.due < next->due || (e.due == next->due && e.id < next->id))) {
+        next = &e;
+      }
+    }
+    if (next == nullptr) return;
+    const uint32_t id = next->id;
+    // Lock order: the player lock first, so the mixer lock is let go while we wait for it.
+    std::unique_lock<std::recursive_mutex> player(PlayerMutex(), std::defer_lock);
+    lock.unlock();
+    player.lock();
+    lock.lock();
+    Event* e = nullptr;
+    for (Event& candidate : events_) {
+      if (candidate.live && candidate.id == id) e = &candidate;
+    }
+    if (e == nullptr || e->due > now) continue;  // killed while we waited
+    ++e->count;
+    if (e->periodic) {
+      e->due = DueSample(*e);
+    } else {
+      e->live = false;
+    }
+    TimerCallback callback = e->callback;
+    uintptr_t user = e->user;
+    runningEvent_ = id;
+    lock.unlock();
+    inCallback_.store(true);
+    callback(id, 0, user, 0, 0);
+    inCallback_.store(false);
+    lock.lock();
+    runningEvent_ = 0;
+    callbackDone_.notify_all();
+  }
+}
+
+MMRESULT Mixer::GetDevCaps(TimeCaps* caps, uint32_t size) {
+  if (caps == nullptr || size < sizeof(TimeCaps)) return MMSYSERR_INVALPARAM;
+  caps->wPeriodMin = 1;
+  caps->wPeriodMax = kMaxPeriod;
+  return TIMERR_NOERROR;
+}
+
+MMRESULT Mixer::BeginPeriod(uint32_t period) {
+  if (period < 1 || period > kMaxPeriod) return TIMERR_NOCANDO;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto& [value, count] : periods_) {
+    if (value == period) {
+      ++count;
+      return TIMERR_NOERROR;
+    }
+  }
+  periods_.emplace_back(period, 1);
+  return TIMERR_NOERROR;
+}
+
+MMRESULT Mixer::EndPeriod(uint32_t period) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto it = periods_.begin(); it != periods_.end(); ++it) {
+    if (it->first == period) {
+      if (--it->second == 0) periods_.erase(it);
+      return TIMERR_NOERROR;
+    }
+  }
+  return TIMERR_NOCANDO;
+}
+
+uint32_t Mixer::SetEvent(uint32_t delay, uint32_t, TimerCallback callback, uintptr_t user,
+                         uint32_t flags) {
+  if (delay < 1 || delay > kMaxPeriod || callback == nullptr) return 0;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (Event& e : events_) {
+    if (e.live || (e.id != 0 && e.id == runningEvent_)) continue;
+    e.id = nextEventId_++;
+    if (nextEventId_ == 0) nextEventId_ = 1;
+    e.period = delay;
+    e.callback = callback;
+    e.user = user;
+    e.periodic = (flags & TIME_PERIODIC) != 0;
+    e.live = true;
+    e.start = samples_.load(std::memory_order_relaxed);
+    e.count = 0;
+    e.due = DueSample(e);
+    return e.id;
+  }
+  return 0;
+}
+
+MMRESULT Mixer::KillEvent(uint32_t timerId) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  Event* e = nullptr;
+  for (Event& candidate : events_) {
+    if (candidate.live && candidate.id == timerId && timerId != 0) e = &candidate;
+  }
+  if (e == nullptr) return MMSYSERR_INVALPARAM;
+  e->live = false;
+  // A running callback holds the player lock, so a caller holding it never gets here while
+  // one runs; the callback itself, on the rendering thread, must not wait for itself.
+  if (std::this_thread::get_id() != renderThread_.load()) {
+    callbackDone_.wait(lock, [&] { return runningEvent_ != timerId; });
+  }
+  return TIMERR_NOERROR;
+}
+
+void Mixer::Sleep(uint32_t milliseconds) {
+  if (inCallback_.load() && std::this_thread::get_id() == renderThread_.load()) return;
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+uint32_t Mixer::GetTickCount() {
+  return static_cast<uint32_t>(samples_.load(std::memory_order_acquire) * 1000 / outputRate_);
+}
+
+}  // namespace platform
