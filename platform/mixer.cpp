@@ -440,7 +440,7 @@ void Mixer::Render(int16_t* out, size_t frames) {
     for (size_t i = 0; i < 2 * n; ++i) {
       // Hard clip at the output only.
       float v = std::clamp(mix_[i] * 32768.0f, -32768.0f, 32767.0f);
-      o[i] = static_cast<int16_t>(std::lrint(v));
+      o[i] = static_cast<int16_t>(static_cast<int32_t>(v + (v >= 0.0f ? 0.5f : -0.5f)));
     }
     samples_.store(now + n, std::memory_order_release);
     done += n;
