@@ -53,6 +53,7 @@ class MixerBuffer final : public SoundBuffer {
   MixerDevice* device_;
   bool primary_ = false;
   bool dead_ = false;
+  bool released_ = false;  // by its own Release: the shell may be reused
   uint16_t channels_ = 1;
   uint16_t bits_ = 8;
   uint16_t block_ = 1;
@@ -233,10 +234,12 @@ HRESULT MixerBuffer::SetVolume(int32_t volume) {
 }
 
 uint32_t MixerBuffer::Release() {
-  // The object stays as an empty shell, owned by the mixer, so a stray later call is refused
-  // instead of touching freed memory; its sample data is freed now.
+  // The object stays as an empty shell owned by the mixer, so a stray later call is refused
+  // instead of touching freed memory (until the shell is reused for a new buffer); its
+  // sample data is freed now.
   std::lock_guard<std::mutex> lock(mixer_->mutex_);
-  if (dead_ && device_ == nullptr && raw_.empty() && data_.empty()) return 0;
+  if (released_) return 0;
+  released_ = true;
   if (device_ != nullptr) {
     auto& children = device_->children_;
     children.erase(std::remove(children.begin(), children.end(), this), children.end());
@@ -356,11 +359,24 @@ HRESULT MixerDevice::CreateSoundBuffer(const BufferDescription* description, Sou
     b.data_.assign((static_cast<size_t>(b.frames_) + 1) * b.channels_, 0.0f);
     b.frequency_ = format->nSamplesPerSec;
     b.UpdateStep();
-    mixer_->AddBuffer(&b);
-    children_.push_back(&b);
   }
-  *buffer = made.get();
-  mixer_->ownedBuffers_.push_back(std::move(made));
+  // A released buffer's shell is reused, so the shells never outnumber the most buffers
+  // held at once.
+  MixerBuffer* target = nullptr;
+  for (auto& shell : mixer_->ownedBuffers_) {
+    if (shell->released_) {
+      *shell = std::move(*made);
+      target = shell.get();
+      break;
+    }
+  }
+  if (target == nullptr) {
+    target = made.get();
+    mixer_->ownedBuffers_.push_back(std::move(made));
+  }
+  if (!target->primary_) mixer_->AddBuffer(target);
+  children_.push_back(target);
+  *buffer = target;
   return DS_OK;
 }
 

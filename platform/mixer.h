@@ -9,8 +9,10 @@
 //
 // A device's Release silences every buffer made from it at once. Those buffers stay valid
 // objects: every later call on them returns DSERR_INVALIDCALL, except Release, which frees
-// them. Buffers and devices not released are freed with the Mixer, which must outlive every
-// use of them.
+// them. A buffer's own Release frees its data and silences it at once; a stray call on it
+// afterwards is refused with DSERR_INVALIDCALL until the mixer reuses the object for a newly
+// created buffer. Buffers and devices are freed with the Mixer, which must outlive every use
+// of them.
 #pragma once
 
 #include <atomic>

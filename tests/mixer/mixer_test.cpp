@@ -319,6 +319,13 @@ TEST(Mixer, ReleasedBuffersAndDevicesFallSilent) {
   EXPECT_EQ(rig.Render(1)[0], 1000);
   EXPECT_EQ(gone->Play(0, 0, 0), DSERR_INVALIDCALL);  // a stray call is refused, no crash
   EXPECT_EQ(rig.mixer.PlayingBuffers(), 1u);
+  EXPECT_EQ(gone->Release(), 0u);  // twice is harmless
+  // A new buffer may take the released one's place and plays as any other.
+  SoundBuffer* fresh = rig.Dc16(-500, 480);
+  fresh->Play(0, 0, DSBPLAY_LOOPING);
+  EXPECT_EQ(rig.Render(1)[0], 500);
+  EXPECT_EQ(fresh->Release(), 0u);
+  EXPECT_EQ(rig.Render(1)[0], 1000);
   EXPECT_EQ(rig.device->Release(), 0u);
   EXPECT_EQ(NonSilentFrames(rig.Render(100)), 0u);
   EXPECT_EQ(kept->Play(0, 0, DSBPLAY_LOOPING), DSERR_INVALIDCALL);
