@@ -253,7 +253,7 @@ uint32_t MixerBuffer::Release() {
 
 template <bool kStereo, bool kLinear>
 void MixerBuffer::MixInto(float* mix, size_t frames) {
-  const float* d = data_.data();
+  const float* __restrict d = data_.data();
   const uint64_t end = static_cast<uint64_t>(frames_) << 32;
   const uint64_t step = step_;
   const float gl = gainLeft_;
@@ -264,7 +264,7 @@ void MixerBuffer::MixInto(float* mix, size_t frames) {
     // Frames until the cursor passes the end: no wrap check inside the loop.
     uint64_t count = (end - pos + step - 1) / step;
     size_t n = static_cast<size_t>(std::min<uint64_t>(count, frames - done));
-    float* m = mix + 2 * done;
+    float* __restrict m = mix + 2 * done;
     for (size_t j = 0; j < n; ++j) {
       const size_t i = static_cast<size_t>(pos >> 32);
       if constexpr (kStereo) {
