@@ -12,7 +12,8 @@ namespace platform {
 namespace {
 constexpr uint32_t kMaxBufferBytes = 64u << 20;  // larger buffers are refused
 constexpr uint32_t kMaxPeriod = 1000000;
-constexpr uint32_t kLockEntireBuffer = 0x2;  // DSBLOCK_ENTIREBUFFER
+constexpr uint32_t kLockFromWriteCursor = 0x1;  // DSBLOCK_FROMWRITECURSOR
+constexpr uint32_t kLockEntireBuffer = 0x2;     // DSBLOCK_ENTIREBUFFER
 constexpr float kFracScale = 1.0f / 2147483648.0f;
 
 float Gain(int32_t millibels) {
@@ -130,6 +131,7 @@ HRESULT MixerBuffer::Lock(uint32_t offset, uint32_t bytes, void** region1, uint3
   std::lock_guard<std::mutex> lock(mixer_->mutex_);
   if (dead_ || primary_) return DSERR_INVALIDCALL;
   if (region1 == nullptr || size1 == nullptr) return DSERR_INVALIDPARAM;
+  if (flags & kLockFromWriteCursor) offset = static_cast<uint32_t>((pos_ >> 32) * block_);
   if (flags & kLockEntireBuffer) {
     offset = 0;
     bytes = bytes_;

@@ -217,6 +217,16 @@ TEST(Mixer, TwoRegionLockFillsAcrossTheSeam) {
     int16_t want = f < 20 ? values[20 + f] : f >= 30 ? values[f - 30] : 0;
     ASSERT_EQ(out[2 * f], want) << "frame " << f;
   }
+  // From the write cursor: the range starts at the play position and wraps as well.
+  b->Stop();
+  ASSERT_EQ(b->SetCurrentPosition(80), DS_OK);
+  void *w1 = nullptr, *w2 = nullptr;
+  ASSERT_EQ(b->Lock(0, 40, &w1, &s1, &w2, &s2, 0x1), DS_OK);
+  EXPECT_EQ(static_cast<uint8_t*>(w1) - static_cast<uint8_t*>(r2), 80);
+  EXPECT_EQ(s1, 20u);
+  EXPECT_EQ(w2, r2);
+  EXPECT_EQ(s2, 20u);
+  EXPECT_EQ(b->Unlock(w1, s1, w2, s2), DS_OK);
   int16_t stray = 0;
   EXPECT_EQ(b->Unlock(&stray, 2, nullptr, 0), DSERR_INVALIDPARAM);
 }
