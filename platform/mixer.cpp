@@ -455,10 +455,12 @@ void Mixer::Render(int16_t* out, size_t frames) {
     }
     MixChunk(mix_.data(), n);
     int16_t* o = out + 2 * done;
+    const float* __restrict mix = mix_.data();
     for (size_t i = 0; i < 2 * n; ++i) {
-      // Hard clip at the output only.
-      float v = std::clamp(mix_[i] * 32768.0f, -32768.0f, 32767.0f);
-      o[i] = static_cast<int16_t>(static_cast<int32_t>(v + (v >= 0.0f ? 0.5f : -0.5f)));
+      // Hard clip at the output only, then round to nearest (halves up): the offset keeps
+      // the value positive so truncation is floor.
+      float v = std::min(std::max(mix[i] * 32768.0f, -32768.0f), 32767.0f);
+      o[i] = static_cast<int16_t>(static_cast<int32_t>(v + 32768.5f) - 32768);
     }
     samples_.store(now + n, std::memory_order_release);
     done += n;
