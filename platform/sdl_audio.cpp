@@ -4,7 +4,9 @@
 
 namespace platform {
 
-std::unique_ptr<LiveAudioOutput> LiveAudioOutput::Open(Mixer& mixer, std::string* error) {
+std::unique_ptr<LiveAudioOutput> LiveAudioOutput::Open(Mixer& mixer, std::string* error,
+                                                       const char* driver) {
+  if (driver != nullptr) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver, SDL_HINT_OVERRIDE);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     if (error) *error = SDL_GetError();
     return nullptr;

@@ -17,8 +17,10 @@ namespace platform {
 class LiveAudioOutput {
  public:
   // Opens the default device at the mixer's rate, ~1024-frame buffers, and starts it; null
-  // with `*error` set to SDL's message when there is no usable audio device.
-  static std::unique_ptr<LiveAudioOutput> Open(Mixer& mixer, std::string* error);
+  // with `*error` set to SDL's message when there is no usable audio device. `driver` names
+  // an SDL audio driver to use instead of SDL's choice (e.g. "dummy"), or is null.
+  static std::unique_ptr<LiveAudioOutput> Open(Mixer& mixer, std::string* error,
+                                               const char* driver = nullptr);
   ~LiveAudioOutput();  // stops and closes the device
   LiveAudioOutput(const LiveAudioOutput&) = delete;
   LiveAudioOutput& operator=(const LiveAudioOutput&) = delete;
