@@ -61,8 +61,10 @@ class MixerBuffer final : public SoundBuffer {
   uint32_t bytes_ = 0;
   uint32_t frames_ = 0;
   std::vector<uint8_t> raw_;
-  std::vector<float> data_;  // frames_ + 1 guard frame, interleaved when stereo
-  uint64_t pos_ = 0;         // play cursor in frames, 32.32 fixed point
+  // Two floats per frame, frames_ + 1 guard frame: left and right for stereo; for mono the
+  // sample and the step to the next one, so interpolation takes one load.
+  std::vector<float> data_;
+  uint64_t pos_ = 0;  // play cursor in frames, 32.32 fixed point
   uint64_t step_ = 0;
   uint32_t frequency_ = 0;
   int32_t volume_ = 0;
@@ -90,9 +92,17 @@ class MixerDevice final : public SoundDevice {
 // ---- buffer -------------------------------------------------------------------------------
 
 void MixerBuffer::UpdateGuard() {
+  // The frame after the last one: the first frame when looping, silence otherwise.
   if (frames_ == 0) return;
-  float* guard = data_.data() + static_cast<size_t>(frames_) * channels_;
-  for (uint16_t c = 0; c < channels_; ++c) guard[c] = looping_ ? data_[c] : 0.0f;
+  float* guard = data_.data() + 2 * static_cast<size_t>(frames_);
+  if (channels_ == 2) {
+    guard[0] = looping_ ? data_[0] : 0.0f;
+    guard[1] = looping_ ? data_[1] : 0.0f;
+  } else {
+    guard[0] = looping_ ? data_[0] : 0.0f;
+    guard[1] = 0.0f;
+    guard[-1] = guard[0] - guard[-2];
+  }
 }
 
 void MixerBuffer::UpdateGains() {
@@ -105,7 +115,7 @@ void MixerBuffer::Convert(uint32_t firstFrame, uint32_t endFrame) {
   endFrame = std::min(endFrame, frames_);
   for (uint32_t f = firstFrame; f < endFrame; ++f) {
     const uint8_t* src = raw_.data() + static_cast<size_t>(f) * block_;
-    float* dst = data_.data() + static_cast<size_t>(f) * channels_;
+    float* dst = data_.data() + 2 * static_cast<size_t>(f);
     for (uint16_t c = 0; c < channels_; ++c) {
       if (bits_ == 8) {
         dst[c] = (static_cast<float>(src[c]) - 128.0f) * (1.0f / 128.0f);
@@ -114,6 +124,12 @@ void MixerBuffer::Convert(uint32_t firstFrame, uint32_t endFrame) {
         std::memcpy(&v, src + 2 * c, 2);
         dst[c] = static_cast<float>(v) * (1.0f / 32768.0f);
       }
+    }
+  }
+  if (channels_ == 1 && endFrame > firstFrame) {
+    float* d = data_.data();
+    for (uint32_t f = firstFrame > 0 ? firstFrame - 1 : 0; f < endFrame; ++f) {
+      d[2 * f + 1] = d[2 * f + 2] - d[2 * f];
     }
   }
   UpdateGuard();
@@ -282,12 +298,12 @@ void MixerBuffer::MixInto(float* mix, size_t frames) {
         m[2 * j] += l * gl;
         m[2 * j + 1] += r * gr;
       } else {
-        float s = d[i];
+        float s = d[2 * i];
         if constexpr (kLinear) {
           const float f =
               static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(pos) >> 1)) *
               kFracScale;
-          s += (d[i + 1] - s) * f;
+          s += d[2 * i + 1] * f;
         }
         m[2 * j] += s * gl;
         m[2 * j + 1] += s * gr;
@@ -358,7 +374,7 @@ HRESULT MixerDevice::CreateSoundBuffer(const BufferDescription* description, Sou
     b.bytes_ = bytes;
     b.frames_ = bytes / b.block_;
     b.raw_.assign(bytes, b.bits_ == 8 ? 0x80 : 0x00);  // silence until filled
-    b.data_.assign((static_cast<size_t>(b.frames_) + 1) * b.channels_, 0.0f);
+    b.data_.assign((static_cast<size_t>(b.frames_) + 1) * 2, 0.0f);
     b.frequency_ = format->nSamplesPerSec;
     b.UpdateStep();
   }

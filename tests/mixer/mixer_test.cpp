@@ -246,6 +246,17 @@ TEST(Mixer, LinearAndNearestInterpolation) {
     if (mode == Mixer::Interpolation::Linear) {
       // The last frame interpolates towards frame 0 when looping.
       EXPECT_EQ(left, (std::vector<int16_t>{0, 8192, 16384, 8192, 0, 8192, 16384, 8192}));
+      // Refilling one frame in the middle changes the slopes on both sides of it.
+      void *r1, *r2;
+      uint32_t s1, s2;
+      ASSERT_EQ(b->Lock(4, 2, &r1, &s1, &r2, &s2, 0), DS_OK);
+      static_cast<uint8_t*>(r1)[0] = 0x00;
+      static_cast<uint8_t*>(r1)[1] = 0x40;
+      ASSERT_EQ(b->Unlock(r1, s1, r2, s2), DS_OK);
+      auto refilled = rig.Render(8);
+      left.clear();
+      for (size_t i = 0; i < refilled.size(); i += 2) left.push_back(refilled[i]);
+      EXPECT_EQ(left, (std::vector<int16_t>{0, 8192, 16384, 16384, 16384, 16384, 16384, 8192}));
     } else {
       EXPECT_EQ(left, (std::vector<int16_t>{0, 0, 16384, 16384, 0, 0, 16384, 16384}));
     }
