@@ -12,6 +12,9 @@ platform::SoundDevice* engineDevice = nullptr;
 
 namespace {
 EngineHooks engineHooks;
+// The description's size as the device knows it (its 32-bit layout), whatever the pointer
+// width of this build.
+constexpr uint32_t kDescriptionSize = 36;
 }  // namespace
 
 void InstallEngineHooks(const EngineHooks& hooks) {
@@ -22,7 +25,7 @@ platform::BufferDescription SecondaryBufferDescription(uint32_t bytes,
                                                        const platform::WaveFormatEx* format) {
   platform::BufferDescription description;
   std::memset(&description, 0, sizeof description);
-  description.dwSize = sizeof description;
+  description.dwSize = kDescriptionSize;
   description.dwFlags = kSecondaryBufferFlags;
   description.dwBufferBytes = bytes;
   description.dwReserved = 0;
@@ -71,7 +74,7 @@ int StartSoundDevice(platform::WindowHandle window) {
 
   platform::BufferDescription primary;
   std::memset(&primary, 0, sizeof primary);
-  primary.dwSize = sizeof primary;
+  primary.dwSize = kDescriptionSize;
   primary.dwFlags = kPrimaryBufferFlags;
   primaryBuffer = nullptr;
   if (soundDevice->CreateSoundBuffer(&primary, &primaryBuffer, nullptr) != platform::DS_OK)

@@ -271,7 +271,8 @@ HRESULT RecordingSoundDevice::CreateSoundBuffer(const BufferDescription* descrip
     result = DSERR_INVALIDCALL;
   } else if (injected) {
     result = DSERR_OUTOFMEMORY;
-  } else if (!description || !buffer || outer || description->dwSize != sizeof(BufferDescription)) {
+  } else if (!description || !buffer || outer ||
+             (description->dwSize != 36 && description->dwSize != sizeof(BufferDescription))) {
     result = DSERR_INVALIDPARAM;
   } else if (primary) {
     if (description->dwBufferBytes != 0 || description->lpwfxFormat != nullptr)
