@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/drawing.h"
 #include "platform/menu.h"
@@ -179,7 +180,10 @@ void InstallWindowCallObserver(WindowCallObserver* observer);
 // false with `*error` when SDL video cannot start (no display). `UninstallDisplay` closes it.
 bool InstallDisplay(std::string* error);
 void UninstallDisplay();
-// Only the font and the message box, no video (for tests and console tools).
+// Only the font, no video (for tests and console tools).
 bool InstallFontRenderer(std::string* error);
+// The last frame the display presented for the window (logical pixels 0x00RRGGBB, menu bar
+// included, w = 320 and h = bar + client or taller), for tests. False when never presented.
+bool GetPresentedFrame(WindowHandle window, std::vector<uint32_t>* pixels, int* w, int* h);
 
 }  // namespace platform

@@ -1,0 +1,1 @@
+list(APPEND PLATFORM_TESTING_SOURCES ${CMAKE_CURRENT_LIST_DIR} / recording_window.cpp)

@@ -1,0 +1,1 @@
+list(APPEND PLATFORM_SDL_SOURCES display.cpp)
