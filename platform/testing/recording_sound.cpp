@@ -299,8 +299,6 @@ HRESULT RecordingSoundDevice::CreateSoundBuffer(const BufferDescription* descrip
     rec.state.bytes.assign(description->dwBufferBytes, 0);
     *buffer = rec.object.get();
     sys.buffers_.push_back(std::move(rec));
-    auto& st = sys.buffers_.back().state;
-    if (st.hasFormat) st.description.lpwfxFormat = &st.format;
   }
   sys.Log(
       0, "CreateSoundBuffer",
@@ -466,9 +464,7 @@ int RecordingSoundSystem::Count(int id, const std::string& op, const std::vector
 RecordedBufferState RecordingSoundSystem::Buffer(int id) const {
   std::lock_guard<std::mutex> guard(mutex_);
   if (id < 1 || id > static_cast<int>(buffers_.size())) return {};
-  RecordedBufferState copy = buffers_[id - 1].state;
-  copy.description.lpwfxFormat = nullptr;  // the copy's own format lives in `format`
-  return copy;
+  return buffers_[id - 1].state;
 }
 
 int RecordingSoundSystem::IdOf(const SoundBuffer* buffer) const {

@@ -42,7 +42,7 @@ struct SoundCall {
 // The state of one buffer, as the double models it.
 struct RecordedBufferState {
   int id = 0;
-  BufferDescription description{};  // as passed; lpwfxFormat points at `format` below
+  BufferDescription description{};  // as passed, but lpwfxFormat null: the format is below
   bool hasFormat = false;
   WaveFormatEx format{};
   std::vector<uint8_t> bytes;  // dwBufferBytes long, zero until unlocked into

@@ -1,6 +1,7 @@
 // The sound device and the melody voices, on the recording sound system.
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/app.h"
@@ -86,6 +87,31 @@ TEST(RecordingSoundTest, LogsModelsAndInjectsFailures) {
   sys.FailBufferCreation(0);
   format.nChannels = 3;
   EXPECT_EQ(device->CreateSoundBuffer(&desc, &b, nullptr), platform::DSERR_BADFORMAT);
+}
+
+// The clock's thread and the window's thread both call buffers: the log stays whole and each
+// buffer's calls keep their order.
+TEST(RecordingSoundTest, CallsFromTwoThreads) {
+  platform::RecordingSoundSystem sys;
+  platform::SoundDevice* device = nullptr;
+  ASSERT_EQ(sys.CreateDevice(&device), platform::DS_OK);
+  platform::WaveFormatEx format{1, 1, 22050, 22050, 1, 8, 0};
+  auto desc = SecondaryBufferDescription(8, &format);
+  platform::SoundBuffer* buffers[2] = {};
+  ASSERT_EQ(device->CreateSoundBuffer(&desc, &buffers[0], nullptr), platform::DS_OK);
+  ASSERT_EQ(device->CreateSoundBuffer(&desc, &buffers[1], nullptr), platform::DS_OK);
+  auto work = [&](int which) {
+    for (uint32_t i = 0; i < 2000; ++i) buffers[which]->SetFrequency(1000 + i);
+  };
+  std::thread other(work, 1);
+  work(0);
+  other.join();
+  EXPECT_EQ(sys.Calls().size(), 1u + 2 + 4000);
+  for (int id = 1; id <= 2; ++id) {
+    const auto calls = sys.CallsOf(id);
+    ASSERT_EQ(calls.size(), 2000u);
+    for (size_t i = 0; i < calls.size(); ++i) ASSERT_EQ(calls[i].args[0], int64_t(1000 + i));
+  }
 }
 
 TEST_F(SoundTest, StartRecordsDeviceAndPrimaryBuffer) {
