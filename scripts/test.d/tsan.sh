@@ -1,0 +1,7 @@
+#!/bin/sh
+# Builds the concurrency stress test of the juke-box under ThreadSanitizer and runs it.
+set -eu
+cd "$(dirname "$0")/../.."
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXOLIN_TSAN=ON -DVEXOLIN_BENCH=OFF
+cmake --build build-tsan -j"$(nproc)" --target shell_stress_test
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" build-tsan/tests/shell/shell_stress_test
