@@ -380,6 +380,9 @@ class SdlDisplay final : public DisplayBackend {
     return SDL_GetDesktopDisplayMode(0, &m) == 0 ? m.h : 480;
   }
 
+  void Mouse(WindowHandle w, int sx, int sy, bool click);
+  void Key(WindowHandle w, SDL_Keycode key);
+
  private:
   std::atomic<bool> pending_{false};
 
@@ -437,7 +440,7 @@ class SdlDisplay final : public DisplayBackend {
     }
   }
 
-  void Mouse(WindowHandle w, int sx, int sy, bool click) {
+  void MouseImpl(WindowHandle w, int sx, int sy, bool click) {
     Screen* s = ScreenOf(w);
     int x = sx / s->scale, y = sy / s->scale;
     MenuState before = s->menu;
@@ -474,7 +477,7 @@ class SdlDisplay final : public DisplayBackend {
       Present(w);
   }
 
-  void Key(WindowHandle w, SDL_Keycode key) {
+  void KeyImpl(WindowHandle w, SDL_Keycode key) {
     Screen* s = ScreenOf(w);
     if (!w->menu || w->menu->items.empty()) return;
     MenuState& m = s->menu;
@@ -557,6 +560,9 @@ class SdlDisplay final : public DisplayBackend {
   }
 };
 
+void SdlDisplay::Mouse(WindowHandle w, int sx, int sy, bool click) { MouseImpl(w, sx, sy, click); }
+void SdlDisplay::Key(WindowHandle w, SDL_Keycode key) { KeyImpl(w, key); }
+
 SdlDisplay g_display;
 bool g_videoUp = false;
 
@@ -600,6 +606,34 @@ bool GetPresentedFrame(WindowHandle window, std::vector<uint32_t>* pixels, int* 
   *w = kClientWidth;
   *h = s->height;
   return !pixels->empty();
+}
+
+}  // namespace platform
+
+namespace platform {
+
+bool InjectMouseClick(WindowHandle window, int x, int y) {
+  if (!IsWindow(window) || !window->display) return false;
+  int scale = ScreenOf(window)->scale;
+  g_display.Mouse(window, x * scale, y * scale, true);
+  return true;
+}
+
+bool InjectKey(WindowHandle window, int virtualKey) {
+  if (!IsWindow(window) || !window->display) return false;
+  SDL_Keycode key;
+  switch (virtualKey) {
+    case VK_RETURN: key = SDLK_RETURN; break;
+    case VK_ESCAPE: key = SDLK_ESCAPE; break;
+    case VK_LEFT: key = SDLK_LEFT; break;
+    case VK_UP: key = SDLK_UP; break;
+    case VK_RIGHT: key = SDLK_RIGHT; break;
+    case VK_DOWN: key = SDLK_DOWN; break;
+    case VK_F10: key = SDLK_F10; break;
+    default: return false;
+  }
+  g_display.Key(window, key);
+  return true;
 }
 
 }  // namespace platform

@@ -185,5 +185,16 @@ bool InstallFontRenderer(std::string* error);
 // The last frame the display presented for the window (logical pixels 0x00RRGGBB, menu bar
 // included, w = 320 and h = bar + client or taller), for tests. False when never presented.
 bool GetPresentedFrame(WindowHandle window, std::vector<uint32_t>* pixels, int* w, int* h);
+// Input as the display gets it, for tests: a left click at logical (x, y) of the SDL window
+// (menu bar at y 0 to 19, client area below), or a key (VK_*). False without a display window.
+inline constexpr int VK_RETURN = 0x0D;
+inline constexpr int VK_ESCAPE = 0x1B;
+inline constexpr int VK_LEFT = 0x25;
+inline constexpr int VK_UP = 0x26;
+inline constexpr int VK_RIGHT = 0x27;
+inline constexpr int VK_DOWN = 0x28;
+inline constexpr int VK_F10 = 0x79;
+bool InjectMouseClick(WindowHandle window, int x, int y);
+bool InjectKey(WindowHandle window, int virtualKey);
 
 }  // namespace platform

@@ -1,0 +1,94 @@
+// The SDL display on the offscreen video driver: the composed frame is checked by pixel rules.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/text.h"
+#include "platform/window.h"
+
+using namespace platform;
+
+namespace {
+
+LRESULT Proc(WindowHandle w, uint32_t m, WPARAM wp, LPARAM lp) { return DefWindowProc(w, m, wp, lp); }
+
+uint32_t At(const std::vector<uint32_t>& f, int w, int x, int y) { return f[static_cast<size_t>(y) * w + x]; }
+
+int Count(const std::vector<uint32_t>& f, int w, int x0, int y0, int x1, int y1, uint32_t c) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) n += At(f, w, x, y) == c;
+  return n;
+}
+
+}  // namespace
+
+TEST(Display, MenuBarAndPopupOnTheOffscreenDriver) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  std::string error;
+  if (!InstallDisplay(&error)) GTEST_SKIP() << "no offscreen video: " << error;
+
+  HMENU bar = CreateMenu();
+  HMENU songs = CreatePopupMenu();
+  for (int i = 0; i < 15; ++i) AppendMenu(songs, MF_STRING, 40100 + i, ToShiftJis("♪ song").c_str());
+  AppendMenu(songs, MF_SEPARATOR, 0, nullptr);
+  AppendMenu(songs, MF_STRING | MF_CHECKED, 40009, ToShiftJis("一曲だけ").c_str());
+  SetMenuDefaultItem(songs, 40100, 0);
+  AppendMenu(bar, MF_STRING, 40007, ToShiftJis("□演奏").c_str());
+  AppendMenu(bar, MF_POPUP, reinterpret_cast<uintptr_t>(songs), ToShiftJis("曲選択").c_str());
+
+  WNDCLASSEX wc;
+  wc.lpfnWndProc = Proc;
+  wc.lpszClassName = "DisplayTest";
+  ASSERT_NE(RegisterClassEx(&wc), 0);
+  WindowHandle w = CreateWindowEx(0, "DisplayTest", ToShiftJis("Vexolin [停止中]").c_str(),
+                                  WS_VISIBLE | WS_CAPTION, 0, 0, 320, 260, nullptr, bar, nullptr, nullptr);
+  ASSERT_NE(w, nullptr) << GetLastErrorText();
+  HDC dc = GetDC(w);
+  FillRect(dc, {0, 0, 320, 240}, RGB(0, 128, 0));
+  ReleaseDC(w, dc);
+  // Let the loop present; a posted command marks the end of the pending events.
+  PostMessage(w, WM_COMMAND, 1, 0);
+  MSG msg;
+  while (GetMessage(&msg, nullptr, 0, 0) > 0 && msg.message != WM_COMMAND) DispatchMessage(&msg);
+
+  std::vector<uint32_t> f;
+  int fw = 0, fh = 0;
+  ASSERT_TRUE(GetPresentedFrame(w, &f, &fw, &fh));
+  EXPECT_EQ(fw, 320);
+  EXPECT_GE(fh, 20 + 240);
+  // Grey bar with dark text, the client surface just below it.
+  EXPECT_EQ(At(f, fw, 300, 5), 0xC0C0C0u);
+  EXPECT_GT(Count(f, fw, 0, 0, 60, 19, 0x000000u), 20);
+  EXPECT_EQ(Count(f, fw, 0, 20, 320, 260, 0x008000u), 320 * 240);
+
+  // Click the song popup on the bar: every item is shown at once, over and below the picture.
+  ASSERT_TRUE(InjectMouseClick(w, 70, 8));
+  PostMessage(w, WM_COMMAND, 2, 0);
+  while (GetMessage(&msg, nullptr, 0, 0) > 0 && msg.message != WM_COMMAND) DispatchMessage(&msg);
+  ASSERT_TRUE(GetPresentedFrame(w, &f, &fw, &fh));
+  // The bar item is highlighted (dark blue) and the popup covers the picture down past 240.
+  EXPECT_GT(Count(f, fw, 50, 0, 120, 19, 0x000080u), 100);
+  int popupGrey = Count(f, fw, 60, 20, 140, fh, 0xC0C0C0u);
+  EXPECT_GT(popupGrey, 15 * 18 * 20);
+  EXPECT_GT(Count(f, fw, 60, 250, 140, 320, 0x000000u), 10);  // text of the bottom items
+  EXPECT_EQ(At(f, fw, 310, 100), 0x008000u);                  // the picture right of the popup
+
+  // Clicking the last item (the checked one) sends its command and closes the popup.
+  ASSERT_TRUE(InjectMouseClick(w, 70, 20 + 1 + 15 * 18 + 8 + 9));
+  uint32_t chosen = 0;
+  while (GetMessage(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_COMMAND) {
+      chosen = LOWORD(msg.wParam);
+      break;
+    }
+    DispatchMessage(&msg);
+  }
+  EXPECT_EQ(chosen, 40009u);
+  ASSERT_TRUE(GetPresentedFrame(w, &f, &fw, &fh));
+  EXPECT_EQ(Count(f, fw, 0, 20, 320, 260, 0x008000u), 320 * 240);
+
+  DestroyWindow(w);
+  UnregisterClass("DisplayTest", nullptr);
+  UninstallDisplay();
+}
