@@ -83,22 +83,32 @@ TEST(ShellStress, CommandsAgainstTicksAndAdvances) {
         break;
     }
   }
-  // End playing one song for ever, so the clock running now is the last one.
-  SendMessage(window, WM_COMMAND, 40027, 0);
-  {
-    PlayerLock lock;
-    if (!oneSongOnly) ToggleOneSongOnly(window);
-  }
   done.store(true, std::memory_order_release);
   audio.join();
 
-  // Render on this thread now: every tick must come from the one clock still running.
-  std::set<uint32_t> timers;
+  // Advances from inside ticks, for certain: 30 ticks with one-song-only off.
+  SendMessage(window, WM_COMMAND, 40027, 0);
+  {
+    PlayerLock lock;
+    if (oneSongOnly) ToggleOneSongOnly(window);
+  }
   std::vector<int16_t> out(2 * 48);
+  for (int i = 0; i < 30; ++i) mixer.Render(out.data(), 48);
+  // Then one song for ever: every tick must come from the one clock still running.
+  {
+    PlayerLock lock;
+    ToggleOneSongOnly(window);
+    ASSERT_EQ(oneSongOnly, 1);
+  }
+  std::set<uint32_t> timers;
+  {
+    PlayerLock lock;
+    state.lastTickTimer = 0;
+  }
   for (int i = 0; i < 200; ++i) {
     mixer.Render(out.data(), 48);
     PlayerLock lock;
-    timers.insert(state.lastTickTimer);
+    if (state.lastTickTimer != 0) timers.insert(state.lastTickTimer);
   }
   {
     PlayerLock lock;
