@@ -357,11 +357,13 @@ class SdlDisplay final : public DisplayBackend {
     SDL_RenderPresent(s->renderer);
   }
 
-  void WaitAndTranslate() override {
+  void WaitAndTranslate(bool wait) override {
     SDL_Event e;
-    if (!SDL_WaitEvent(&e)) return;
-    do Handle(e);
-    while (SDL_PollEvent(&e));
+    if (wait) {
+      if (!SDL_WaitEvent(&e)) return;
+      Handle(e);
+    }
+    while (SDL_PollEvent(&e)) Handle(e);
   }
 
   void Wake() override {
@@ -560,8 +562,12 @@ class SdlDisplay final : public DisplayBackend {
   }
 };
 
-void SdlDisplay::Mouse(WindowHandle w, int sx, int sy, bool click) { MouseImpl(w, sx, sy, click); }
-void SdlDisplay::Key(WindowHandle w, SDL_Keycode key) { KeyImpl(w, key); }
+void SdlDisplay::Mouse(WindowHandle w, int sx, int sy, bool click) {
+  MouseImpl(w, sx, sy, click);
+}
+void SdlDisplay::Key(WindowHandle w, SDL_Keycode key) {
+  KeyImpl(w, key);
+}
 
 SdlDisplay g_display;
 bool g_videoUp = false;
@@ -623,14 +629,29 @@ bool InjectKey(WindowHandle window, int virtualKey) {
   if (!IsWindow(window) || !window->display) return false;
   SDL_Keycode key;
   switch (virtualKey) {
-    case VK_RETURN: key = SDLK_RETURN; break;
-    case VK_ESCAPE: key = SDLK_ESCAPE; break;
-    case VK_LEFT: key = SDLK_LEFT; break;
-    case VK_UP: key = SDLK_UP; break;
-    case VK_RIGHT: key = SDLK_RIGHT; break;
-    case VK_DOWN: key = SDLK_DOWN; break;
-    case VK_F10: key = SDLK_F10; break;
-    default: return false;
+    case VK_RETURN:
+      key = SDLK_RETURN;
+      break;
+    case VK_ESCAPE:
+      key = SDLK_ESCAPE;
+      break;
+    case VK_LEFT:
+      key = SDLK_LEFT;
+      break;
+    case VK_UP:
+      key = SDLK_UP;
+      break;
+    case VK_RIGHT:
+      key = SDLK_RIGHT;
+      break;
+    case VK_DOWN:
+      key = SDLK_DOWN;
+      break;
+    case VK_F10:
+      key = SDLK_F10;
+      break;
+    default:
+      return false;
   }
   g_display.Key(window, key);
   return true;

@@ -382,6 +382,8 @@ void PostQuitMessage(int exitCode) {
 
 int GetMessage(MSG* message, WindowHandle, uint32_t, uint32_t) {
   if (!message) return -1;
+  // Input and present requests that are already waiting come before posted messages.
+  if (g_display) g_display->WaitAndTranslate(false);
   for (;;) {
     {
       std::lock_guard<std::mutex> lock(g_mutex);
@@ -402,7 +404,7 @@ int GetMessage(MSG* message, WindowHandle, uint32_t, uint32_t) {
         return 0;
       }
     }
-    g_display->WaitAndTranslate();
+    g_display->WaitAndTranslate(true);
   }
 }
 

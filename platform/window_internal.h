@@ -74,9 +74,9 @@ class DisplayBackend {
   virtual void RequestPresent(WindowObject* window) = 0;
   // UI thread: present now.
   virtual void Present(WindowObject* window) = 0;
-  // UI thread: wait for input and turn it into posted messages; returns after at least one
-  // event or a wake-up.
-  virtual void WaitAndTranslate() = 0;
+  // UI thread: turn pending input into posted messages; with `wait`, first wait for at least
+  // one event or a wake-up.
+  virtual void WaitAndTranslate(bool wait) = 0;
   // Any thread: make WaitAndTranslate return.
   virtual void Wake() = 0;
   virtual int ScreenWidth() = 0;

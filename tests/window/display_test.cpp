@@ -10,9 +10,13 @@ using namespace platform;
 
 namespace {
 
-LRESULT Proc(WindowHandle w, uint32_t m, WPARAM wp, LPARAM lp) { return DefWindowProc(w, m, wp, lp); }
+LRESULT Proc(WindowHandle w, uint32_t m, WPARAM wp, LPARAM lp) {
+  return DefWindowProc(w, m, wp, lp);
+}
 
-uint32_t At(const std::vector<uint32_t>& f, int w, int x, int y) { return f[static_cast<size_t>(y) * w + x]; }
+uint32_t At(const std::vector<uint32_t>& f, int w, int x, int y) {
+  return f[static_cast<size_t>(y) * w + x];
+}
 
 int Count(const std::vector<uint32_t>& f, int w, int x0, int y0, int x1, int y1, uint32_t c) {
   int n = 0;
@@ -30,7 +34,8 @@ TEST(Display, MenuBarAndPopupOnTheOffscreenDriver) {
 
   HMENU bar = CreateMenu();
   HMENU songs = CreatePopupMenu();
-  for (int i = 0; i < 15; ++i) AppendMenu(songs, MF_STRING, 40100 + i, ToShiftJis("♪ song").c_str());
+  for (int i = 0; i < 15; ++i)
+    AppendMenu(songs, MF_STRING, 40100 + i, ToShiftJis("♪ song").c_str());
   AppendMenu(songs, MF_SEPARATOR, 0, nullptr);
   AppendMenu(songs, MF_STRING | MF_CHECKED, 40009, ToShiftJis("一曲だけ").c_str());
   SetMenuDefaultItem(songs, 40100, 0);
@@ -41,8 +46,9 @@ TEST(Display, MenuBarAndPopupOnTheOffscreenDriver) {
   wc.lpfnWndProc = Proc;
   wc.lpszClassName = "DisplayTest";
   ASSERT_NE(RegisterClassEx(&wc), 0);
-  WindowHandle w = CreateWindowEx(0, "DisplayTest", ToShiftJis("Vexolin [停止中]").c_str(),
-                                  WS_VISIBLE | WS_CAPTION, 0, 0, 320, 260, nullptr, bar, nullptr, nullptr);
+  WindowHandle w =
+      CreateWindowEx(0, "DisplayTest", ToShiftJis("Vexolin [停止中]").c_str(),
+                     WS_VISIBLE | WS_CAPTION, 0, 0, 320, 260, nullptr, bar, nullptr, nullptr);
   ASSERT_NE(w, nullptr) << GetLastErrorText();
   HDC dc = GetDC(w);
   FillRect(dc, {0, 0, 320, 240}, RGB(0, 128, 0));

@@ -1,10 +1,11 @@
+#include "platform/drawing.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "platform/drawing.h"
 #include "platform/text.h"
 #include "platform/window.h"
 
@@ -15,7 +16,8 @@ namespace {
 struct Canvas {
   HBITMAP bitmap;
   HDC dc;
-  Canvas(int w, int h) : bitmap(CreateCompatibleBitmap(nullptr, w, h)), dc(CreateCompatibleDC(nullptr)) {
+  Canvas(int w, int h)
+      : bitmap(CreateCompatibleBitmap(nullptr, w, h)), dc(CreateCompatibleDC(nullptr)) {
     SelectObject(dc, bitmap);
   }
   ~Canvas() {
@@ -170,11 +172,11 @@ TEST(Bmp, RefusesMalformedFilesWithoutReadingPastTheEnd) {
     v[at] = value;
     return DecodeBmp(v.data(), v.size(), &error);
   };
-  EXPECT_EQ(patched(14 + 14, 3), nullptr);   // 3 bits per pixel
-  EXPECT_EQ(patched(14 + 16, 2), nullptr);   // RLE4 compression
-  EXPECT_EQ(patched(14 + 32, 200), nullptr); // more palette entries than 4 bits can index
-  EXPECT_EQ(patched(10, 0xF0), nullptr);     // pixel offset beyond the data
-  EXPECT_EQ(patched(14 + 7, 0x7F), nullptr); // absurd width
+  EXPECT_EQ(patched(14 + 14, 3), nullptr);    // 3 bits per pixel
+  EXPECT_EQ(patched(14 + 16, 2), nullptr);    // RLE4 compression
+  EXPECT_EQ(patched(14 + 32, 200), nullptr);  // more palette entries than 4 bits can index
+  EXPECT_EQ(patched(10, 0xF0), nullptr);      // pixel offset beyond the data
+  EXPECT_EQ(patched(14 + 7, 0x7F), nullptr);  // absurd width
   EXPECT_EQ(DecodeBmp(nullptr, 10, &error), nullptr);
 }
 
@@ -221,8 +223,8 @@ TEST(Font, FixedCellsAndTransparentGlyphPixels) {
         maxX = std::max(maxX, x);
         if (x < 16) maxKanaX = std::max(maxKanaX, x);
       }
-  EXPECT_GE(maxKanaX, 10);                // the kana is wide
-  EXPECT_TRUE(maxX >= 16 && maxX < 24);   // the "i" sits in the cell at 16..23
+  EXPECT_GE(maxKanaX, 10);               // the kana is wide
+  EXPECT_TRUE(maxX >= 16 && maxX < 24);  // the "i" sits in the cell at 16..23
 
   // Opaque mode fills whole cells with the background colour.
   SetBkMode(c.dc, OPAQUE);

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "platform/instance_lock.h"
+#include "platform/menu_template.h"
 #include "platform/message_box.h"
+#include "platform/resources.h"
 #include "platform/testing/recording_window.h"
 #include "platform/text.h"
 #include "platform/window.h"
@@ -139,12 +141,13 @@ TEST(Window, CreationMessagesCloseAndQuit) {
   bad.cbSize = 40;
   bad.lpszClassName = "Other";
   EXPECT_EQ(RegisterClassEx(&bad), 0);
-  EXPECT_EQ(CreateWindowEx(0, "Missing", "x", WS_VISIBLE, 0, 0, 1, 1, nullptr, nullptr, nullptr,
-                           nullptr),
-            nullptr);
+  EXPECT_EQ(
+      CreateWindowEx(0, "Missing", "x", WS_VISIBLE, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+      nullptr);
 
-  WindowHandle w = CreateWindowEx(0, "LoopTest", "t", WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  0, 0, 320, 260, nullptr, nullptr, nullptr, nullptr);
+  WindowHandle w =
+      CreateWindowEx(0, "LoopTest", "t", WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0,
+                     0, 320, 260, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(w, nullptr);
   ASSERT_EQ(messages, std::vector<std::string>{"1:0"});  // WM_CREATE, while creating
   // The frame metrics give a 320 x 240 client area under the menu bar.
@@ -238,4 +241,35 @@ TEST(MessageBox, RoutedToTheInstalledSink) {
   EXPECT_EQ(sink.boxes[0].text, text);
   EXPECT_EQ(sink.boxes[0].caption, "Version");
   EXPECT_EQ(sink.boxes[0].type, MB_OK);
+}
+
+TEST(Menu, LoadedFromTheMenuResourceWithTheClass) {
+  MenuTemplate tmpl;
+  MenuTemplateItem play{ToShiftJis("□演奏"), 40007, 0, {}};
+  MenuTemplateItem popup{ToShiftJis("曲選択"), 0, kMenuItemPopup, {}};
+  popup.children.push_back({"dummy", 40017, 0, {}});
+  popup.children.push_back({"", 0, kMenuItemSeparator, {}});
+  popup.children.push_back({ToShiftJis("一曲だけ"), 40009, kMenuItemChecked, {}});
+  tmpl.items = {play, popup};
+  static std::vector<uint8_t> bytes;
+  ASSERT_TRUE(SerializeMenuTemplate(tmpl, &bytes));
+  static const ResourceEntry entries[] = {{"MENU", "TESTMENU", bytes.data(), bytes.size()}};
+  RegisterResources(entries, 1);
+  WNDCLASSEX wc;
+  wc.lpfnWndProc = DefWindowProc;
+  wc.lpszClassName = "MenuClass";
+  wc.lpszMenuName = "TESTMENU";
+  ASSERT_NE(RegisterClassEx(&wc), 0);
+  WindowHandle w = CreateWindowEx(0, "MenuClass", "m", WS_CAPTION, 0, 0, 1, 1, nullptr, nullptr,
+                                  nullptr, nullptr);
+  ASSERT_NE(w, nullptr);
+  HMENU bar = GetMenu(w);
+  EXPECT_EQ(RecordingWindow::Ids(bar), (std::vector<int32_t>{40007, -1}));
+  EXPECT_EQ(RecordingWindow::Texts(GetSubMenu(bar, 1)),
+            (std::vector<std::string>{"dummy", "-", ToShiftJis("一曲だけ")}));
+  EXPECT_EQ(GetMenuState(bar, 40009, MF_BYCOMMAND), MF_CHECKED);
+  EXPECT_EQ(LoadMenu(nullptr, "NOSUCHMENU"), nullptr);
+  DestroyWindow(w);
+  UnregisterClass("MenuClass", nullptr);
+  UnregisterResources(entries);
 }
