@@ -94,6 +94,37 @@ TEST(Display, MenuBarAndPopupOnTheOffscreenDriver) {
   ASSERT_TRUE(GetPresentedFrame(w, &f, &fw, &fh));
   EXPECT_EQ(Count(f, fw, 0, 20, 320, 260, 0x008000u), 320 * 240);
 
+  // Keyboard: F10 opens the bar, Right moves to the popup item, Down opens it on its first item,
+  // Up wraps past the separator to the last item, Esc closes, Enter on the bar item chooses it.
+  auto next = [&]() {
+    while (GetMessage(&msg, nullptr, 0, 0) > 0)
+      if (msg.message == WM_COMMAND) return static_cast<uint32_t>(LOWORD(msg.wParam));
+    return 0u;
+  };
+  ASSERT_TRUE(InjectKey(w, VK_F10));
+  InjectKey(w, VK_RIGHT);
+  InjectKey(w, VK_DOWN);
+  InjectKey(w, VK_RETURN);
+  EXPECT_EQ(next(), 40100u);
+  InjectKey(w, VK_F10);
+  InjectKey(w, VK_RIGHT);
+  InjectKey(w, VK_DOWN);
+  InjectKey(w, VK_UP);
+  InjectKey(w, VK_RETURN);
+  EXPECT_EQ(next(), 40009u);
+  InjectKey(w, VK_F10);
+  InjectKey(w, VK_RIGHT);
+  InjectKey(w, VK_DOWN);
+  InjectKey(w, VK_ESCAPE);  // back to the bar
+  InjectKey(w, VK_LEFT);
+  InjectKey(w, VK_RETURN);
+  EXPECT_EQ(next(), 40007u);
+  // Without the bar open, keys do nothing; a click outside the menus sends nothing.
+  InjectKey(w, VK_RETURN);
+  InjectMouseClick(w, 300, 200);
+  PostMessage(w, WM_COMMAND, 3, 0);
+  EXPECT_EQ(next(), 3u);
+
   DestroyWindow(w);
   UnregisterClass("DisplayTest", nullptr);
   UninstallDisplay();
