@@ -105,6 +105,8 @@ class TtfRenderer final : public GlyphRenderer {
 TtfRenderer g_ttf;
 bool g_ttfReady = false;
 
+SDL_Window* OwnerWindow(WindowHandle owner);
+
 class SdlMessageBoxSink final : public MessageBoxSink {
  public:
   int Show(WindowHandle owner, const char* text, const char* caption, uint32_t type) override {
@@ -114,7 +116,7 @@ class SdlMessageBoxSink final : public MessageBoxSink {
         "OK"};
     SDL_MessageBoxData data{};
     data.flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    data.window = owner ? static_cast<SDL_Window*>(nullptr) : nullptr;
+    data.window = OwnerWindow(owner);
     data.title = c.c_str();
     data.message = t.c_str();
     data.numbuttons = 1;
