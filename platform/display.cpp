@@ -153,6 +153,10 @@ Screen* ScreenOf(WindowHandle w) {
   return static_cast<Screen*>(w->display);
 }
 
+SDL_Window* OwnerWindow(WindowHandle owner) {
+  return (IsWindow(owner) && owner->display) ? ScreenOf(owner)->window : nullptr;
+}
+
 // Layout of bar items: [x, x + width).
 std::vector<std::pair<int, int>> BarLayout(Screen* s, HMENU menu) {
   std::vector<std::pair<int, int>> out;
