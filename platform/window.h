@@ -122,7 +122,7 @@ WindowHandle CreateWindowEx(uint32_t exStyle, const char* className, const char*
                             WindowHandle parent, HMENU menu, HINSTANCE instance, void* param);
 bool DestroyWindow(WindowHandle window);  // sends WM_DESTROY, then frees the window
 bool ShowWindow(WindowHandle window, int showCommand);
-// Presents the client surface now if on the UI thread, else asks the UI thread to (any thread).
+// Asks the UI thread to present the client surface (any thread; requests are coalesced).
 bool UpdateWindow(WindowHandle window);
 bool InvalidateRect(WindowHandle window, const RECT* rect, bool erase);
 bool IsWindow(WindowHandle window);
