@@ -254,8 +254,8 @@ TEST_F(SoundTest, FillSequenceAndTwoRegionSeam) {
   EXPECT_EQ(state.description.dwFlags, 0x80E2u);
   EXPECT_EQ(state.description.dwReserved, 0u);
   for (auto byte : state.description.guid3DAlgorithm) EXPECT_EQ(byte, 0);
-  EXPECT_EQ(state.format.nSamplesPerSec, 22050u);
-  EXPECT_EQ(state.format.wBitsPerSample, 8);
+  EXPECT_EQ(+state.format.nSamplesPerSec, 22050u);
+  EXPECT_EQ(+state.format.wBitsPerSample, 8);
 
   // Without the rewind the sequence ends with the Unlock.
   platform::SoundBuffer* other = nullptr;
@@ -279,9 +279,9 @@ TEST_F(SoundTest, MelodyBufferLengthsAndResampledBytes) {
         ASSERT_EQ(st.bytes.size(), static_cast<size_t>(shot ? oneShot[row] : sustained[row]))
             << "row " << row;
         EXPECT_EQ(st.description.dwFlags, 0x80E2u);
-        EXPECT_EQ(st.format.nChannels, 1);
-        EXPECT_EQ(st.format.nAvgBytesPerSec, 22050u);
-        EXPECT_EQ(st.format.nBlockAlign, 1);
+        EXPECT_EQ(+st.format.nChannels, 1);
+        EXPECT_EQ(+st.format.nAvgBytesPerSec, 22050u);
+        EXPECT_EQ(+st.format.nBlockAlign, 1);
         EXPECT_EQ(st.position, 0u);
         EXPECT_FALSE(st.playing);
         for (size_t i = 0; i < st.bytes.size(); ++i) {

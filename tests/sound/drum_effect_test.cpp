@@ -39,7 +39,7 @@ TEST_F(SoundTest, DrumLoadBuildsExactBuffer) {
   EXPECT_EQ(st.bytes, DataOf(Images().snare01));
   EXPECT_EQ(st.bytes.size(), 3535u);
   EXPECT_EQ(st.description.dwFlags, 0x80E2u);
-  EXPECT_EQ(st.format.nSamplesPerSec, 22050u);
+  EXPECT_EQ(+st.format.nSamplesPerSec, 22050u);
   EXPECT_EQ(sys.Texts(mark).back(), "buf" + std::to_string(id) + ".SetCurrentPosition(0)");
   EXPECT_EQ(sys.Count(id, "Unlock", Args{1000, 2535}), 1);
 
