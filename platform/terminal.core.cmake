@@ -1,0 +1,1 @@
+list(APPEND PLATFORM_CORE_SOURCES terminal.cpp)
