@@ -156,6 +156,20 @@ Image Draw() {
   Image img{};
   Sky(img);
   Moon(img);
+  // High, light wisps in the pale sky (light enough to keep text readable there).
+  for (int i = 0; i < 30; ++i) {
+    int y = 2 + Hash(i + 600) % 30, x0 = Hash(i + 700) % W, len = 10 + Hash(i + 800) % 40;
+    for (int x = x0; x < std::min(W, x0 + len); ++x)
+      img[y][x] = (x - x0) % 9 == 4 ? kPaleSky : (img[y][x] == kPaleSky ? kWhite : kPaleSky);
+  }
+  // Thin cloud streaks lit from below by the sunset, of uneven length across the sky.
+  for (int i = 0; i < 26; ++i) {
+    int y = 96 + Hash(i + 300) % 50, x0 = Hash(i + 400) % W, len = 14 + Hash(i + 500) % 46;
+    for (int x = x0; x < std::min(W, x0 + len); ++x) {
+      img[y][x] = y < 118 ? kPink : kPurple;
+      if ((x - x0) > 3 && (x0 + len - x) > 3 && y + 1 < H) img[y + 1][x] = kOrange;
+    }
+  }
   Hill(img, 150, 10, 0.021, 5, 0.067, 0.4, kPurple, kDeepBlue);
   Hill(img, 168, 8, 0.031, 4, 0.09, 1.7, kDarkGreen, kPurple);
   Hill(img, 186, 6, 0.017, 3, 0.11, 2.9, kGreen, kDarkGreen);
@@ -177,9 +191,14 @@ Image Draw() {
     for (int x = 156 - half + (y - 200) / 4; x < 156 + half + (y - 200) / 4; ++x)
       img[y][x] = Bayer(x, y) < 0.75 ? kBrown : kOrange;
   }
-  for (int i = 0; i < 140; ++i) {
-    int x = Hash(i + 1000) % W, y = 212 + Hash(i + 2000) % 28;
+  for (int i = 0; i < 400; ++i) {
+    int x = Hash(i + 1000) % W, y = 206 + Hash(i + 2000) % 34;
     if (img[y][x] == kGreen && y > 0) img[y][x] = img[y - 1][x] = kLightGreen;
+  }
+  // A few flowers in the grass.
+  for (int i = 0; i < 40; ++i) {
+    int x = Hash(i + 3000) % W, y = 220 + Hash(i + 4000) % 20;
+    if (img[y][x] == kGreen || img[y][x] == kLightGreen) img[y][x] = i % 3 ? kYellow : kPink;
   }
   return img;
 }

@@ -44,10 +44,11 @@ Curve Harmonics(const std::vector<double>& amps) {
   return c;
 }
 
-// Band-limited falling sawtooth (drops at mid-cycle), `n` harmonics with a gentle taper.
+// Band-limited falling sawtooth (falls to mid-cycle, jumps up, falls back to 0), `n` harmonics with
+// a gentle taper.
 Curve Saw(int n, double taper) {
   std::vector<double> a(n);
-  for (int k = 1; k <= n; ++k) a[k - 1] = std::pow(-1.0, k) / k * std::pow(taper, k - 1);
+  for (int k = 1; k <= n; ++k) a[k - 1] = -std::pow(-1.0, k) / k * std::pow(taper, k - 1);
   return Harmonics(a);
 }
 
@@ -131,7 +132,7 @@ std::vector<Wave> Build() {
   add(Square(7), 35, 35, "square from 4 odd harmonics, soft clarinet");
   add(Pulse(0.3, 0.04), 35, 35, "rounded pulse 30 %, soft oboe-like");
   // 30-39: sawtooth family, peaks near 60.
-  add(Saw(24, 0.97), 60, 60, "sawtooth falling, drop at mid-cycle; bright string-like");
+  add(Saw(24, 0.97), 60, 60, "falling sawtooth, jump at mid-cycle; bright string-like");
   add(Saw(12, 0.95), 60, 60, "softer sawtooth, 12 harmonics, mellow strings");
   add(Saw(6, 0.9), 60, 60, "dark sawtooth, 6 harmonics, cello-like");
   add(Saw(32, 1.0), 58, 58, "full sawtooth, 32 harmonics, buzzy brass");

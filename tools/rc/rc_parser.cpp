@@ -101,9 +101,16 @@ class Parser {
       return true;
     }
     if (word == "define") {
-      std::string name;
-      long value;
-      if (!(in >> name) || !(in >> value)) return Fail(at, "expected '#define NAME number'");
+      std::string name, number;
+      if (!(in >> name) || !(in >> number)) return Fail(at, "expected '#define NAME number'");
+      size_t used = 0;
+      long value = 0;
+      try {
+        value = std::stol(number, &used, 0);
+      } catch (...) {
+        used = 0;
+      }
+      if (used != number.size()) return Fail(at, "expected '#define NAME number'");
       defines_[name] = value;
       return true;
     }
