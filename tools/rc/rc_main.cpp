@@ -19,13 +19,7 @@ std::string Escape(const std::string& path) {
   return out;
 }
 
-bool WriteIfChanged(const std::string& path, const std::string& text) {
-  std::ifstream old(path, std::ios::binary);
-  if (old) {
-    std::ostringstream current;
-    current << old.rdbuf();
-    if (current.str() == text) return true;
-  }
+bool Write(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;
   return static_cast<bool>(out.flush());
@@ -62,7 +56,7 @@ int main(int argc, char** argv) {
   std::string dep = Escape(argv[2]) + ": " + Escape(scriptPath);
   for (const std::string& f : inputs) dep += " \\\n  " + Escape(f);
   dep += "\n";
-  if (!WriteIfChanged(argv[2], cpp) || !WriteIfChanged(argv[3], dep)) {
+  if (!Write(argv[2], cpp) || !Write(argv[3], dep)) {
     std::cerr << argv[2] << ": cannot write\n";
     return 1;
   }
