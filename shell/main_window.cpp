@@ -98,7 +98,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, const char*, int showCommand,
   appInstance = instance;
   // 3.
   WNDCLASSEX windowClass;
-  windowClass.cbSize = 48;
+  windowClass.cbSize = sizeof(WNDCLASSEX);  // 48 bytes in the 32-bit layout
   windowClass.style = 0;
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
