@@ -11,7 +11,7 @@ if [ ! -x "$bin" ]; then
 fi
 work="$(mktemp -d)"
 shot="${VEXOLIN_E2E_SHOT:-$work/popup.png}"
-display=":${VEXOLIN_E2E_DISPLAY:-99}"
+display=":${VEXOLIN_E2E_DISPLAY:-99}"  # another free display number if 99 is taken
 xvfb_pid=""
 app_pid=""
 cleanup() {
@@ -34,7 +34,8 @@ wait_for() {
   done
   return 1
 }
-title_is() { xdotool search --name "$1" >/dev/null 2>&1; }
+# The window's title is exactly $1 (compared as bytes, whatever the locale).
+title_is() { xdotool search --name 'Vexolin' getwindowname %@ 2>/dev/null | grep -qxF "$1"; }
 has_sound() { [ -s "$work/audio.raw" ] && [ "$(tr -d '\000' <"$work/audio.raw" | head -c 16 | wc -c)" -gt 0 ]; }
 
 # The screen is 640 x 480 so the window is shown at its natural scale of 1.
@@ -46,8 +47,8 @@ wait_for 100 xdpyinfo || fail "Xvfb did not start"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
 "$bin" >"$work/app.log" 2>&1 &
 app_pid=$!
-wait_for 150 title_is "Vexolin \[停止中\]" || { cat "$work/app.log" >&2; fail "no window titled 'Vexolin [停止中]'"; }
-win="$(xdotool search --name 'Vexolin \[停止中\]' | head -n 1)"
+wait_for 150 title_is "Vexolin [停止中]" || { cat "$work/app.log" >&2; fail "no window titled 'Vexolin [停止中]'"; }
+win="$(xdotool search --name 'Vexolin' | head -n 1)"
 xprop -id "$win" _NET_WM_NAME | grep -q 'Vexolin \[停止中\]' || fail "xprop does not show the title"
 echo "e2e: window $win titled 'Vexolin [停止中]'"
 
@@ -59,7 +60,7 @@ echo "e2e: second copy exited 0 without a window"
 # Menu bar items, in window coordinates: "□演奏" from 2, "曲選択" from 62, "終了" from 122.
 click() { xdotool mousemove --window "$win" "$1" "$2" click 1; }
 click 30 10
-wait_for 100 title_is "Vexolin \[演奏中\]" || fail "Play did not make the title 'Vexolin [演奏中]'"
+wait_for 100 title_is "Vexolin [演奏中]" || fail "Play did not make the title 'Vexolin [演奏中]'"
 wait_for 150 has_sound || fail "no sound reached the disk audio file"
 echo "e2e: playing; $(wc -c <"$work/audio.raw") bytes of audio with non-zero samples"
 
@@ -71,7 +72,7 @@ xdotool key --window "$win" Escape
 echo "e2e: screenshot of the popup in $shot"
 
 click 30 10
-wait_for 100 title_is "Vexolin \[停止中\]" || fail "Stop did not make the title 'Vexolin [停止中]'"
+wait_for 100 title_is "Vexolin [停止中]" || fail "Stop did not make the title 'Vexolin [停止中]'"
 echo "e2e: stopped"
 
 click 144 10
