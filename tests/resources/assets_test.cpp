@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/resources.h"
 #include "resources/embedded.h"
@@ -162,6 +165,88 @@ TEST(Picture, BitmapAndIconHeaders) {
     EXPECT_EQ(U32(i + off + 8), uint32_t(2 * size));
     EXPECT_EQ(len, 40u + size * size * 4 + 4 * size);
   }
+}
+
+uint32_t Big32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+uint32_t Crc32(const uint8_t* data, size_t size) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+  }
+  return ~crc;
+}
+
+// The desktop icon file: a valid PNG whose pixels are the 32 x 32 image of the icon resource.
+TEST(Picture, DesktopIconPngMatchesTheIconResource) {
+  std::ifstream in(VEXOLIN_ICON_PNG_32, std::ios::binary);
+  const std::vector<uint8_t> png((std::istreambuf_iterator<char>(in)),
+                                 std::istreambuf_iterator<char>());
+  ASSERT_GT(png.size(), 8u);
+  const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  ASSERT_EQ(std::memcmp(png.data(), signature, 8), 0);
+  std::vector<std::string> chunks;
+  std::vector<uint8_t> zlib;
+  for (size_t at = 8; at + 12 <= png.size();) {
+    const uint32_t length = Big32(&png[at]);
+    ASSERT_LE(at + 12 + length, png.size());
+    const std::string type(reinterpret_cast<const char*>(&png[at + 4]), 4);
+    EXPECT_EQ(Crc32(&png[at + 4], length + 4), Big32(&png[at + 8 + length])) << type;
+    if (type == "IHDR") {
+      ASSERT_EQ(length, 13u);
+      EXPECT_EQ(Big32(&png[at + 8]), 32u);
+      EXPECT_EQ(Big32(&png[at + 12]), 32u);
+      EXPECT_EQ(png[at + 16], 8);  // bits per channel
+      EXPECT_EQ(png[at + 17], 6);  // RGBA
+    }
+    if (type == "IDAT") zlib.insert(zlib.end(), &png[at + 8], &png[at + 8 + length]);
+    chunks.push_back(type);
+    at += 12 + length;
+  }
+  EXPECT_EQ(chunks, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+
+  // Inflate the stored blocks and check the Adler-32 of what they hold.
+  ASSERT_GE(zlib.size(), 6u);
+  EXPECT_EQ((zlib[0] * 256 + zlib[1]) % 31, 0);
+  std::vector<uint8_t> raw;
+  size_t at = 2;
+  for (bool last = false; !last;) {
+    ASSERT_LE(at + 5, zlib.size());
+    last = zlib[at] & 1;
+    ASSERT_EQ(zlib[at] >> 1, 0) << "stored block";
+    const uint16_t n = U16(&zlib[at + 1]);
+    ASSERT_EQ(uint16_t(~U16(&zlib[at + 3])), n);
+    ASSERT_LE(at + 5 + n, zlib.size());
+    raw.insert(raw.end(), &zlib[at + 5], &zlib[at + 5] + n);
+    at += 5 + n;
+  }
+  ASSERT_EQ(at + 4, zlib.size());
+  uint32_t a = 1, b = 0;
+  for (uint8_t v : raw) a = (a + v) % 65521, b = (b + a) % 65521;
+  EXPECT_EQ(Big32(&zlib[at]), (b << 16) | a);
+  ASSERT_EQ(raw.size(), 32u * (1 + 32 * 4));
+
+  // The same pixels as the icon resource's 32 x 32 image (BGRA, bottom-up).
+  auto ico = Get("ICON", "0");
+  const uint8_t* image = ico.data + U32(ico.data + 6 + 12) + 40;
+  int opaque = 0;
+  for (int y = 0; y < 32; ++y) {
+    ASSERT_EQ(raw[y * 129], 0) << "filter of row " << y;
+    for (int x = 0; x < 32; ++x) {
+      const uint8_t* rgba = &raw[y * 129 + 1 + 4 * x];
+      const uint8_t* bgra = image + ((31 - y) * 32 + x) * 4;
+      ASSERT_EQ(rgba[0], bgra[2]) << x << "," << y;
+      ASSERT_EQ(rgba[1], bgra[1]) << x << "," << y;
+      ASSERT_EQ(rgba[2], bgra[0]) << x << "," << y;
+      ASSERT_EQ(rgba[3], bgra[3]) << x << "," << y;
+      opaque += rgba[3] == 255;
+    }
+  }
+  EXPECT_EQ(raw[1 + 3], 0);  // the top left corner is transparent
+  EXPECT_GT(opaque, 100);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// vexolin_assets OUTDIR: writes wavedata.bin, drums/*.wav, picture00.bmp and vexolin.ico.
+// vexolin_assets OUTDIR: writes wavedata.bin, drums/*.wav, picture00.bmp, vexolin.ico and
+// vexolin-16/32/48/64.png.
 // vexolin_assets --waveform-list: prints the waveform list (docs/waveforms.md).
 #include <cstdio>
 #include <filesystem>
@@ -48,5 +49,7 @@ int main(int argc, char** argv) {
   }
   ok = Write(dir / "picture00.bmp", assets::MakePicture()) && ok;
   ok = Write(dir / "vexolin.ico", assets::MakeIcon()) && ok;
+  for (int size : {16, 32, 48, 64})
+    ok = Write(dir / ("vexolin-" + std::to_string(size) + ".png"), assets::MakeIconPng(size)) && ok;
   return ok ? 0 : 1;
 }

@@ -319,4 +319,70 @@ std::vector<uint8_t> MakeIcon() {
   return b;
 }
 
+namespace {
+
+uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
+  crc = ~crc;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+void PutBig32(std::vector<uint8_t>* b, uint32_t v) {
+  b->insert(b->end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+}
+
+void PngChunk(std::vector<uint8_t>* png, const char type[4], const std::vector<uint8_t>& data) {
+  PutBig32(png, static_cast<uint32_t>(data.size()));
+  const size_t start = png->size();
+  png->insert(png->end(), type, type + 4);
+  png->insert(png->end(), data.begin(), data.end());
+  PutBig32(png, Crc32(png->data() + start, png->size() - start));
+}
+
+}  // namespace
+
+std::vector<uint8_t> MakeIconPng(int size) {
+  const auto px = Note(size);
+  // Scan lines, each with filter type 0 (none).
+  std::vector<uint8_t> raw;
+  for (int y = 0; y < size; ++y) {
+    raw.push_back(0);
+    for (int x = 0; x < size; ++x) {
+      const auto& c = px[y * size + x];
+      raw.insert(raw.end(), c.begin(), c.end());
+    }
+  }
+  // zlib stream: header, stored deflate blocks of at most 65535 bytes, Adler-32.
+  std::vector<uint8_t> z = {0x78, 0x01};
+  for (size_t at = 0; at < raw.size() || at == 0;) {
+    const size_t n = std::min<size_t>(65535, raw.size() - at);
+    const bool last = at + n == raw.size();
+    z.push_back(last ? 1 : 0);
+    z.insert(z.end(), {uint8_t(n), uint8_t(n >> 8), uint8_t(~n), uint8_t(~n >> 8)});
+    z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+             raw.begin() + static_cast<std::ptrdiff_t>(at + n));
+    at += n;
+    if (last) break;
+  }
+  uint32_t a = 1, b = 0;
+  for (uint8_t v : raw) {
+    a = (a + v) % 65521;
+    b = (b + a) % 65521;
+  }
+  PutBig32(&z, (b << 16) | a);
+
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<uint8_t> header;
+  PutBig32(&header, static_cast<uint32_t>(size));
+  PutBig32(&header, static_cast<uint32_t>(size));
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no filter, no interlace
+  PngChunk(&png, "IHDR", header);
+  PngChunk(&png, "IDAT", z);
+  PngChunk(&png, "IEND", {});
+  return png;
+}
+
 }  // namespace assets

@@ -14,5 +14,8 @@ inline constexpr int kPictureHeight = 240;
 std::vector<uint8_t> MakePicture();
 // An ICO file with a 32 x 32 and a 16 x 16 image (32-bit colour with an AND mask).
 std::vector<uint8_t> MakeIcon();
+// The same note as a PNG file of `size` x `size` pixels (8-bit RGBA), for the desktop's icon
+// theme. The image data is zlib-wrapped deflate in stored blocks, so no library is needed.
+std::vector<uint8_t> MakeIconPng(int size);
 
 }  // namespace assets
