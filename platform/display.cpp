@@ -2,8 +2,9 @@
 // popups drawn by us, the font through SDL_ttf and message boxes through SDL.
 //
 // Layout of an SDL window in logical pixels: the menu bar (SM_CYMENU = 20 high) at the top,
-// the 320 x 240 client surface under it. A popup of the song menu is taller than the client
-// area (17 items), so the SDL window is made tall enough for the tallest popup: bar +
+// the 320 x 240 client surface under it. Menus use the 12-pixel menu font in 14-pixel rows, so
+// the song popup's 17 items fit over the client area and are all shown at once. A popup that
+// is taller still (known when the window opens) makes the SDL window taller: bar +
 // max(240, popup height), the part below the client area painted in the class's grey. Only
 // the UI thread touches SDL video; other threads push a present event.
 #include <SDL.h>
@@ -23,7 +24,8 @@ namespace platform {
 namespace {
 
 constexpr int kBar = 20;
-constexpr int kItemHeight = 18;
+constexpr int kItemHeight = 14;
+constexpr int kMenuFontHeight = 12;
 constexpr int kSeparatorHeight = 8;
 constexpr COLORREF kGrey = RGB(192, 192, 192);
 constexpr COLORREF kDarkGrey = RGB(128, 128, 128);
@@ -221,7 +223,7 @@ void Compose(WindowHandle w) {
     bool hot = static_cast<int>(i) == s->menu.barHot;
     if (hot)
       FillRect(dc, {layout[i].first, 1, layout[i].first + layout[i].second, kBar - 2}, kHighlight);
-    Text(s, layout[i].first + 6, 2, it.text,
+    Text(s, layout[i].first + 6, 4, it.text,
          hot ? kWhite : ((it.flags & MF_GRAYED) ? kDarkGrey : kBlack),
          w->menu->defaultIndex == static_cast<int>(i));
   }
@@ -247,10 +249,9 @@ void Compose(WindowHandle w) {
     if (hot) FillRect(dc, {px + 2, y, px + pw - 2, y + kItemHeight}, kHighlight);
     if (it.flags & MF_CHECKED) {
       // A check mark: a short and a long stroke, two pixels thick.
-      for (int k = 0; k < 3; ++k)
-        FillRect(dc, {px + 5 + k, y + 8 + k, px + 6 + k, y + 10 + k}, ink);
+      for (int k = 0; k < 3; ++k) FillRect(dc, {px + 5 + k, y + 6 + k, px + 6 + k, y + 8 + k}, ink);
       for (int k = 0; k < 5; ++k)
-        FillRect(dc, {px + 8 + k, y + 10 - k, px + 9 + k, y + 12 - k}, ink);
+        FillRect(dc, {px + 8 + k, y + 8 - k, px + 9 + k, y + 10 - k}, ink);
     }
     Text(s, px + 20, y + 1, it.text, ink, popup->defaultIndex == static_cast<int>(i));
     y += kItemHeight;
@@ -263,8 +264,9 @@ class SdlDisplay final : public DisplayBackend {
 
   bool Open(WindowObject* w, std::string* error) override {
     auto* s = new Screen;
-    s->font = CreateFont(16, 8, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_TT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH, nullptr);
+    s->font =
+        CreateFont(kMenuFontHeight, kMenuFontHeight / 2, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
+                   OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH, nullptr);
     s->height = kBar + std::max(kClientHeight, TallestPopup(w->menu));
     SDL_DisplayMode mode;
     if (SDL_GetDesktopDisplayMode(0, &mode) == 0)

@@ -57,7 +57,7 @@ SDL_DISKAUDIOFILE="$work/second.raw" timeout 20 "$bin" >"$work/second.log" 2>&1 
 [ "$(xdotool search --name 'Vexolin' | wc -l)" -eq 1 ] || fail "the second copy opened a window"
 echo "e2e: second copy exited 0 without a window"
 
-# Menu bar items, in window coordinates: "□演奏" from 2, "曲選択" from 62, "終了" from 122.
+# Menu bar items, in window coordinates: "□演奏" from 2, "曲選択" from 50, "終了" from 98.
 click() { xdotool mousemove --window "$win" "$1" "$2" click 1; }
 click 30 10
 wait_for 100 title_is "Vexolin [演奏中]" || fail "Play did not make the title 'Vexolin [演奏中]'"
@@ -65,9 +65,10 @@ wait_for 150 has_sound || fail "no sound reached the disk audio file"
 echo "e2e: playing; $(wc -c <"$work/audio.raw") bytes of audio with non-zero samples"
 
 # The song popup, photographed, then closed with Esc.
-click 90 10
+click 74 10
 sleep 0.5
-import -window root "$shot" || xwd -root -display "$display" -out "$work/popup.xwd"
+xwd -root -display "$display" -out "$work/popup.xwd" || fail "no screenshot"
+xwdtopnm "$work/popup.xwd" 2>/dev/null | pnmtopng >"$shot" 2>/dev/null || fail "no screenshot"
 xdotool key --window "$win" Escape
 echo "e2e: screenshot of the popup in $shot"
 
@@ -75,7 +76,7 @@ click 30 10
 wait_for 100 title_is "Vexolin [停止中]" || fail "Stop did not make the title 'Vexolin [停止中]'"
 echo "e2e: stopped"
 
-click 144 10
+click 116 10
 status=0
 wait_for 100 sh -c "! kill -0 $app_pid" || fail "Exit did not end the program"
 wait "$app_pid" || status=$?

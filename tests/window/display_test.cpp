@@ -68,20 +68,24 @@ TEST(Display, MenuBarAndPopupOnTheOffscreenDriver) {
   EXPECT_GT(Count(f, fw, 0, 0, 60, 19, 0x000000u), 20);
   EXPECT_EQ(Count(f, fw, 0, 20, 320, 260, 0x008000u), 320 * 240);
 
-  // Click the song popup on the bar: every item is shown at once, over and below the picture.
+  // Click the song popup on the bar: every item is shown at once, over the picture.
   ASSERT_TRUE(InjectMouseClick(w, 70, 8));
   PostMessage(w, WM_COMMAND, 2, 0);
   while (GetMessage(&msg, nullptr, 0, 0) > 0 && msg.message != WM_COMMAND) DispatchMessage(&msg);
   ASSERT_TRUE(GetPresentedFrame(w, &f, &fw, &fh));
-  // The bar item is highlighted (dark blue) and the popup covers the picture down past 240.
+  // The bar item is highlighted (dark blue) and the popup covers the picture down to its last
+  // item, within the window: 19 + 2 + 15 rows of 14, the separator of 8, one row, the edge.
+  EXPECT_EQ(fh, 20 + 240);
   EXPECT_GT(Count(f, fw, 50, 0, 120, 19, 0x000080u), 100);
   int popupGrey = Count(f, fw, 60, 20, 140, fh, 0xC0C0C0u);
-  EXPECT_GT(popupGrey, 15 * 18 * 20);
-  EXPECT_GT(Count(f, fw, 60, 250, 140, 320, 0x000000u), 10);  // text of the bottom items
-  EXPECT_EQ(At(f, fw, 310, 100), 0x008000u);                  // the picture right of the popup
+  EXPECT_GT(popupGrey, 15 * 14 * 20);
+  EXPECT_GT(Count(f, fw, 60, 20 + 1 + 15 * 14 + 8, 140, 20 + 1 + 16 * 14 + 8, 0x000000u),
+            10);                                                   // text of the last item
+  EXPECT_EQ(At(f, fw, 100, 20 + 1 + 16 * 14 + 8 + 4), 0x008000u);  // the picture below it
+  EXPECT_EQ(At(f, fw, 310, 100), 0x008000u);                       // the picture right of the popup
 
   // Clicking the last item (the checked one) sends its command and closes the popup.
-  ASSERT_TRUE(InjectMouseClick(w, 70, 20 + 1 + 15 * 18 + 8 + 9));
+  ASSERT_TRUE(InjectMouseClick(w, 70, 20 + 1 + 15 * 14 + 8 + 7));
   uint32_t chosen = 0;
   while (GetMessage(&msg, nullptr, 0, 0) > 0) {
     if (msg.message == WM_COMMAND) {
