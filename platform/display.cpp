@@ -597,6 +597,16 @@ bool InstallDisplay(std::string* error) {
       if (error) *error = SDL_GetError();
       return false;
     }
+    // Without a display SDL falls back to its invisible drivers; they count as a display only
+    // when asked for by name (SDL_VIDEODRIVER), as the tests do.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+        !(asked && std::strstr(asked, driver))) {
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      if (error) *error = "no display (neither DISPLAY nor WAYLAND_DISPLAY names one)";
+      return false;
+    }
     g_display.eventType = SDL_RegisterEvents(1);
     g_videoUp = true;
   }

@@ -38,6 +38,14 @@ wait_for() {
 title_is() { xdotool search --name 'Vexolin' getwindowname %@ 2>/dev/null | grep -qxF "$1"; }
 has_sound() { [ -s "$work/audio.raw" ] && [ "$(tr -d '\000' <"$work/audio.raw" | head -c 16 | wc -c)" -gt 0 ]; }
 
+# Without a display the program says so on standard error and exits with a non-zero status.
+if env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy timeout 20 "$bin" \
+  >"$work/nodisplay.log" 2>&1; then
+  fail "without a display the program exited with 0"
+fi
+grep -q "cannot open the display" "$work/nodisplay.log" || fail "no message without a display"
+echo "e2e: without a display: $(grep 'cannot open the display' "$work/nodisplay.log")"
+
 # The screen is 640 x 480 so the window is shown at its natural scale of 1.
 Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
