@@ -22,6 +22,7 @@
 #include "shell/song_table.h"
 #include "song/song.h"
 #include "sound/sound.h"
+#include "tests/shell/main_window_for_tests.h"
 
 using namespace platform;
 
@@ -49,15 +50,7 @@ class JukeboxEngineTest : public ::testing::Test {
     ConnectEngineToSoundDevice();
     InstallTickHooks({StepTickMarker, AdvanceSong});
 
-    // The window as the start-up makes it: the class names the menu resource.
-    WNDCLASSEX windowClass;
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.lpszMenuName = "MAINMENU";
-    windowClass.lpszClassName = "jukebox engine test";
-    ASSERT_NE(RegisterClassEx(&windowClass), 0);
-    window_ = CreateWindowEx(0, "jukebox engine test", InitialTitleText(),
-                             WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 320, 260, nullptr,
-                             nullptr, nullptr, nullptr);
+    window_ = shelltest::CreateMainWindowForTests("jukebox engine test");
     ASSERT_NE(window_, nullptr);
     ASSERT_NE(GetMenu(window_), nullptr);
     CreateBackBuffer(window_);

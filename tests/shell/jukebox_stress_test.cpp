@@ -23,6 +23,7 @@
 #include "shell/song_table.h"
 #include "song/song.h"
 #include "sound/sound.h"
+#include "tests/shell/main_window_for_tests.h"
 
 using namespace platform;
 
@@ -57,13 +58,7 @@ TEST(JukeboxStress, CommandsAgainstRealTicksFadesAndAdvances) {
   ConnectEngineToSoundDevice();
   InstallTickHooks({CountingStepTickMarker, CountingAdvanceSong});
 
-  WNDCLASSEX windowClass;
-  windowClass.lpfnWndProc = MainWindowProc;
-  windowClass.lpszMenuName = "MAINMENU";
-  windowClass.lpszClassName = "jukebox stress";
-  ASSERT_NE(RegisterClassEx(&windowClass), 0);
-  WindowHandle window = CreateWindowEx(0, "jukebox stress", InitialTitleText(), WS_CAPTION, 0, 0,
-                                       320, 260, nullptr, nullptr, nullptr, nullptr);
+  WindowHandle window = shelltest::CreateMainWindowForTests("jukebox stress");
   ASSERT_NE(window, nullptr);
   {
     PlayerLock lock;
