@@ -156,6 +156,7 @@ class Compiler {
     if (w == "tickwait") {
       Expect(tokens, 2);
       tickWait_ = static_cast<uint16_t>(Number(tokens[1], tokens[1].text, 1, 65535, "tick wait"));
+      tickWaitLine_ = head.line;
       return;
     }
     if (w == "rhythm") {
@@ -163,6 +164,7 @@ class Compiler {
       if (anyEvents_) Fail(head, "'rhythm' must come before the tracks");
       beats_ = static_cast<uint8_t>(Number(tokens[1], tokens[1].text, 1, 255, "beats per measure"));
       steps_ = static_cast<uint8_t>(Number(tokens[2], tokens[2].text, 1, 255, "steps per beat"));
+      rhythmLine_ = head.line;
       return;
     }
     if (w == "repeat" || w == "repeatticks") {
@@ -367,10 +369,25 @@ class Compiler {
   void Check() {
     int measure = beats_ * steps_;
     // Values the juke-box's songs keep to.
+    if (tickWait_ < 86 || tickWait_ > 160) Warn(tickWaitLine_, 1, "tick wait outside 86 to 160");
+    if (beats_ != 4) Warn(rhythmLine_, 1, "not 4 beats per measure");
+    if (steps_ != 3 && steps_ != 4 && steps_ != 6)
+      Warn(rhythmLine_, 1, "steps per beat not 3, 4 or 6");
+    if (repeatStart_ % measure != 0 || repeatEnd_ % measure != 0)
+      Warn(repeatLine_, 1, "repeat range not in whole measures");
+    if (repeatStart_ > 192) Warn(repeatLine_, 1, "repeat start beyond tick 192");
+    if (repeatEnd_ < 192 || repeatEnd_ > 1464)
+      Warn(repeatLine_, 1, "repeat end outside ticks 192 to 1464");
     for (int n = 0; n < kTracks; ++n) {
       const Track& tr = tracks_[n];
       bool drum = n >= kMelodyTracks;
+      if (drum ? tr.waveNumber > 10 : tr.waveNumber > 99)
+        Warn(tr.line, 1, drum ? "drum number above 10" : "waveform number above 99");
+      if (drum ? tr.freqAdjust != 1000 : (tr.freqAdjust < 700 || tr.freqAdjust > 1000))
+        Warn(tr.line, 1, drum ? "drum tracks keep adjust 1000" : "adjust outside 700 to 1000");
+      if (tr.oneShot != 0) Warn(tr.line, 1, "one-shot track");
       for (const Event& e : tr.events) {
+        if (e.position > 1464) Warn(e.line, e.column, "event beyond tick 1464");
         if (e.key != 255 && (e.key < 2 || e.key > 74))
           Warn(e.line, e.column, "key " + std::to_string(e.key) + " outside 2 to 74");
         if (e.volume != 255 && e.volume > 248) Warn(e.line, e.column, "volume above 248");
@@ -500,6 +517,7 @@ class Compiler {
   uint16_t tickWait_ = 120;
   uint8_t beats_ = 4, steps_ = 4;
   int32_t repeatStart_ = 0, repeatEnd_ = 0;
+  int tickWaitLine_ = 1, rhythmLine_ = 1;
   int repeatLine_ = 1;
 };
 
