@@ -10,6 +10,7 @@
 #include "engine/engine.h"
 #include "platform/app.h"
 #include "platform/menu.h"
+#include "platform/resources.h"
 #include "platform/testing/recording_sound.h"
 #include "platform/testing/recording_timer.h"
 #include "platform/text.h"
@@ -88,16 +89,25 @@ class JukeboxEngineTest : public ::testing::Test {
     EXPECT_EQ(live.size(), 1u);
     return live.empty() ? 0 : live.front();
   }
-  // The song of `row` as the engine reads it, for its header.
-  static SongInfo InfoOf(int row) {
-    Song song;
-    song.Reset();
-    EXPECT_TRUE(song.AllocateNotes(kDefaultNoteCapacity));
-    EXPECT_TRUE(song.LoadResource(songTable[row].resourceName)) << row;
-    SongInfo info;
-    song.CopyInfo(info);
-    song.FreeNotes();
-    return info;
+  // The header of the song resource of `row`, read from its bytes: the tick wait and the
+  // repeat range.
+  struct Header {
+    uint16_t tickWait = 0;
+    int32_t repeatStart = 0, repeatEnd = 0;
+  };
+  static Header InfoOf(int row) {
+    ResourceData song;
+    Header header;
+    EXPECT_TRUE(FindResource("QEK", songTable[row].resourceName, &song)) << row;
+    if (song.size < kSongHeaderSize) return header;
+    auto at32 = [&](size_t at) {
+      return static_cast<int32_t>(song.data[at] | song.data[at + 1] << 8 | song.data[at + 2] << 16 |
+                                  static_cast<uint32_t>(song.data[at + 3]) << 24);
+    };
+    header.tickWait = static_cast<uint16_t>(song.data[6] | song.data[7] << 8);
+    header.repeatStart = at32(10);
+    header.repeatEnd = at32(14);
+    return header;
   }
 
   RecordingSoundSystem sound_;
@@ -109,7 +119,7 @@ TEST_F(JukeboxEngineTest, PlayStartsTheTopRowsClockAndTheFadeAdvancesWithinItsLa
   Command(kCmdPlay);
   EXPECT_EQ(currentSongIndex, 14);
   EXPECT_EQ(Title(window_), ToShiftJis("Vexolin [演奏中]"));
-  const SongInfo top = InfoOf(14);
+  const Header top = InfoOf(14);
   EXPECT_EQ(theSong.info.tickWait, top.tickWait);
   EXPECT_EQ(theSong.info.repeatEnd, top.repeatEnd);
   uint32_t clock = RunningClock();
@@ -131,7 +141,7 @@ TEST_F(JukeboxEngineTest, PlayStartsTheTopRowsClockAndTheFadeAdvancesWithinItsLa
   EXPECT_FALSE(IsDefault(14));
   EXPECT_EQ(masterVolume, 127);
   EXPECT_EQ(loopCount, 0);
-  const SongInfo next = InfoOf(13);
+  const Header next = InfoOf(13);
   EXPECT_EQ(theSong.info.repeatEnd, next.repeatEnd);
   EXPECT_FALSE(timer_.Fire(clock));
   const uint32_t nextClock = RunningClock();
@@ -152,7 +162,7 @@ TEST_F(JukeboxEngineTest, RowZeroAdvancesToTheTopAndEveryRowLoadsItsSong) {
   for (int row = 0; row < kSongCount; ++row) {
     Command(static_cast<uint32_t>(songTable[row].commandId));
     ASSERT_EQ(currentSongIndex, row);
-    const SongInfo info = InfoOf(row);
+    const Header info = InfoOf(row);
     EXPECT_EQ(theSong.info.tickWait, info.tickWait) << row;
     EXPECT_EQ(theSong.info.repeatStart, info.repeatStart) << row;
     EXPECT_EQ(theSong.info.repeatEnd, info.repeatEnd) << row;
