@@ -14,6 +14,14 @@
 namespace platform {
 
 namespace {
+
+#if defined(__SSE2__)
+// Two adjacent floats (a sample and its step to the next) as the low half of a register,
+// through the integer load, which may alias any data.
+inline __m128d LoadPair(const float* at) {
+  return _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)));
+}
+#endif
 constexpr uint32_t kMaxBufferBytes = 64u << 20;  // larger buffers are refused
 constexpr uint32_t kMaxPeriod = 1000000;
 constexpr uint32_t kLockFromWriteCursor = 0x1;  // DSBLOCK_FROMWRITECURSOR
@@ -303,13 +311,10 @@ void MixerBuffer::MixInto(float* mix, size_t frames) {
       const __m128i lowStep = _mm_set1_epi32(static_cast<int32_t>(4 * step32));
       for (; j + 4 <= n; j += 4) {
         // Each frame's sample and (for linear) its step to the next one, as one pair.
-        const __m128d p0 = _mm_load_sd(reinterpret_cast<const double*>(d + 2 * (pos >> 32)));
-        const __m128d p1 =
-            _mm_load_sd(reinterpret_cast<const double*>(d + 2 * ((pos + step) >> 32)));
-        const __m128d p2 =
-            _mm_load_sd(reinterpret_cast<const double*>(d + 2 * ((pos + 2 * step) >> 32)));
-        const __m128d p3 =
-            _mm_load_sd(reinterpret_cast<const double*>(d + 2 * ((pos + 3 * step) >> 32)));
+        const __m128d p0 = LoadPair(d + 2 * (pos >> 32));
+        const __m128d p1 = LoadPair(d + 2 * ((pos + step) >> 32));
+        const __m128d p2 = LoadPair(d + 2 * ((pos + 2 * step) >> 32));
+        const __m128d p3 = LoadPair(d + 2 * ((pos + 3 * step) >> 32));
         const __m128 p01 = _mm_castpd_ps(_mm_unpacklo_pd(p0, p1));  // s0 t0 s1 t1
         const __m128 p23 = _mm_castpd_ps(_mm_unpacklo_pd(p2, p3));  // s2 t2 s3 t3
         __m128 sample = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(2, 0, 2, 0));
