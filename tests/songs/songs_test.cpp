@@ -6,8 +6,11 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/resources.h"
+#include "resources/embedded.h"
 #include "shell/song_table.h"
 #include "tools/songc/songc.h"
 
@@ -116,6 +119,26 @@ TEST(BuiltinSongs, CompileCleanWithinRangesAndRoundTrip) {
     songc::CompileResult again = songc::Compile(text, name + ".decompiled");
     ASSERT_TRUE(again.ok) << (again.errors.empty() ? "" : again.errors[0].Format());
     EXPECT_EQ(again.image, r.image) << name;
+  }
+}
+
+// The resource script embeds exactly the songs there are sources for, as they compile.
+TEST(BuiltinSongs, EverySourceIsEmbeddedAsItCompiles) {
+  RegisterEmbeddedResources();
+  std::set<std::string> names;
+  for (const auto& path : SongSources()) {
+    std::string name = path.stem().string();
+    names.insert(name);
+    songc::CompileResult r = songc::Compile(ReadText(path), path.string());
+    ASSERT_TRUE(r.ok) << name;
+    platform::ResourceData embedded;
+    ASSERT_TRUE(platform::FindResource("QEK", name.c_str(), &embedded))
+        << name << " is not in the resource script";
+    EXPECT_EQ(std::vector<uint8_t>(embedded.data, embedded.data + embedded.size), r.image) << name;
+  }
+  for (const auto& resource : platform::ListResources()) {
+    if (std::string_view(resource.type) != "QEK") continue;
+    EXPECT_EQ(names.count(resource.name), 1u) << resource.name;
   }
 }
 
