@@ -9,9 +9,9 @@
 // ---- Engine state -------------------------------------------------------------------------
 
 extern int32_t loopCount;
-extern int32_t masterVolume;            // 0-127; 127 at program start
-extern int32_t noteTicksLeft[8];        // per melody track
-extern int32_t trackVolume[16];         // last volume an event of the track carried
+extern int32_t masterVolume;      // 0-127; 127 at program start
+extern int32_t noteTicksLeft[8];  // per melody track
+extern int32_t trackVolume[16];   // last volume an event of the track carried
 // Set by the juke-box: non-zero makes the current song repeat for ever.
 extern int32_t oneSongOnly;
 

@@ -35,7 +35,9 @@ HMENU LoadMenu(const void*, const char* name) {
   return Build(tmpl.items, true);
 }
 #else
-HMENU LoadMenu(const void*, const char*) { return nullptr; }
+HMENU LoadMenu(const void*, const char*) {
+  return nullptr;
+}
 #endif
 
 }  // namespace platform

@@ -10,7 +10,9 @@ namespace {
 std::atomic<MessageBoxSink*> installedSink{nullptr};
 }  // namespace
 
-void InstallMessageBoxSink(MessageBoxSink* sink) { installedSink.store(sink); }
+void InstallMessageBoxSink(MessageBoxSink* sink) {
+  installedSink.store(sink);
+}
 
 int MessageBox(WindowHandle owner, const char* text, const char* caption, uint32_t type) {
   MessageBoxSink* sink = installedSink.load();

@@ -67,7 +67,8 @@ bool FindResource(std::string_view type, std::string_view name, ResourceData* ou
 std::vector<ResourceEntry> ListResources() {
   std::lock_guard<std::mutex> lock(TablesMutex());
   std::vector<ResourceEntry> all;
-  for (const Table& table : Tables()) all.insert(all.end(), table.entries, table.entries + table.count);
+  for (const Table& table : Tables())
+    all.insert(all.end(), table.entries, table.entries + table.count);
   return all;
 }
 

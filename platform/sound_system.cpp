@@ -7,9 +7,13 @@ namespace {
 std::atomic<SoundSystem*> installedSystem{nullptr};
 }  // namespace
 
-void InstallSoundSystem(SoundSystem* system) { installedSystem.store(system); }
+void InstallSoundSystem(SoundSystem* system) {
+  installedSystem.store(system);
+}
 
-SoundSystem* InstalledSoundSystem() { return installedSystem.load(); }
+SoundSystem* InstalledSoundSystem() {
+  return installedSystem.load();
+}
 
 HRESULT DirectSoundCreate(const void* deviceId, SoundDevice** device, void* outer) {
   if (device == nullptr) return DSERR_INVALIDPARAM;

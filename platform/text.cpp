@@ -72,7 +72,9 @@ bool ShiftJisToUtf8(std::string_view shiftJis, std::string* utf8) {
   return Convert("UTF-8", "CP932", shiftJis, utf8);
 }
 
-std::string ToShiftJis(std::string_view utf8) { return ConvertReplacing("CP932", "UTF-8", utf8); }
+std::string ToShiftJis(std::string_view utf8) {
+  return ConvertReplacing("CP932", "UTF-8", utf8);
+}
 
 std::string ToUtf8(std::string_view shiftJis) {
   return ConvertReplacing("UTF-8", "CP932", shiftJis);

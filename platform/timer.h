@@ -52,8 +52,8 @@ MMRESULT TimeGetDevCaps(TimeCaps* caps, uint32_t size);
 MMRESULT TimeBeginPeriod(uint32_t period);
 MMRESULT TimeEndPeriod(uint32_t period);
 // Returns the new event's id, or 0 when refused.
-uint32_t TimeSetEvent(uint32_t delay, uint32_t resolution, TimerCallback callback,
-                      uintptr_t user, uint32_t flags);
+uint32_t TimeSetEvent(uint32_t delay, uint32_t resolution, TimerCallback callback, uintptr_t user,
+                      uint32_t flags);
 MMRESULT TimeKillEvent(uint32_t timerId);
 void Sleep(uint32_t milliseconds);
 uint32_t GetTickCount();

@@ -15,9 +15,13 @@ uint32_t SteadyMilliseconds() {
 }
 }  // namespace
 
-void InstallTimerService(TimerService* service) { installedService.store(service); }
+void InstallTimerService(TimerService* service) {
+  installedService.store(service);
+}
 
-TimerService* InstalledTimerService() { return installedService.load(); }
+TimerService* InstalledTimerService() {
+  return installedService.load();
+}
 
 MMRESULT TimeGetDevCaps(TimeCaps* caps, uint32_t size) {
   TimerService* service = installedService.load();
@@ -34,8 +38,8 @@ MMRESULT TimeEndPeriod(uint32_t period) {
   return service ? service->EndPeriod(period) : TIMERR_NOCANDO;
 }
 
-uint32_t TimeSetEvent(uint32_t delay, uint32_t resolution, TimerCallback callback,
-                      uintptr_t user, uint32_t flags) {
+uint32_t TimeSetEvent(uint32_t delay, uint32_t resolution, TimerCallback callback, uintptr_t user,
+                      uint32_t flags) {
   TimerService* service = installedService.load();
   return service ? service->SetEvent(delay, resolution, callback, user, flags) : 0;
 }

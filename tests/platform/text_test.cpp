@@ -14,8 +14,13 @@ TEST(Text, ShiftJisRoundTrip) {
 
 TEST(Text, UnconvertibleCharactersAreRefusedOrReplaced) {
   std::string out = "kept";
-  EXPECT_FALSE(platform::Utf8ToShiftJis("a\xF0\x9F\x8E\xB5" "b", &out));  // an emoji
+  EXPECT_FALSE(
+      platform::Utf8ToShiftJis("a\xF0\x9F\x8E\xB5"
+                               "b",
+                               &out));  // an emoji
   EXPECT_EQ(out, "kept");
-  EXPECT_EQ(platform::ToShiftJis("a\xF0\x9F\x8E\xB5" "b"), "a?b");
+  EXPECT_EQ(platform::ToShiftJis("a\xF0\x9F\x8E\xB5"
+                                 "b"),
+            "a?b");
   EXPECT_EQ(platform::ToUtf8("\x81\xF4"), "♪");
 }
