@@ -331,6 +331,7 @@ TEST(SongTable, RowsIdsTitlesAndSongs) {
                        40019, 40018, 40016, 40015, 40014, 40013, 40005};
   std::set<std::string> songs;
   for (const auto& p : SongSources()) songs.insert(p.stem().string());
+  std::set<std::string> used, titles;
   for (int row = 0; row < kSongCount; ++row) {
     const SongEntry& e = songTable[row];
     SCOPED_TRACE(row);
@@ -345,7 +346,13 @@ TEST(SongTable, RowsIdsTitlesAndSongs) {
     EXPECT_GE(nameLen, 1u);
     EXPECT_LE(nameLen, 7u);
     EXPECT_TRUE(songs.count(e.resourceName)) << e.resourceName;
+    used.insert(e.resourceName);
+    titles.insert(e.title);
   }
+  // Fifteen songs: every row its own song and title, and every song source in the table.
+  EXPECT_EQ(used.size(), static_cast<size_t>(kSongCount));
+  EXPECT_EQ(titles.size(), static_cast<size_t>(kSongCount));
+  EXPECT_EQ(used, songs);
   // The table source's own checks.
   auto fails = [](const std::string& text) {
     std::vector<songc::TableRow> r;
