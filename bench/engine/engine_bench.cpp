@@ -17,9 +17,7 @@
 #include "platform/timer.h"
 #include "song/song.h"
 #include "sound/sound.h"
-
-// Allocations made so far by the whole program (counting_new.cpp).
-long AllocationCount();
+#include "tests/support/counting_alloc.h"
 
 namespace {
 

@@ -1,9 +1,7 @@
 // Playing a song allocates nothing: neither a tick called directly, through wraps and a fade,
 // nor the ticks that the clock runs while the offline output renders.
 #include "tests/engine/offline_fixture.h"
-
-long AllocationCount();
-long ReleaseCount();
+#include "tests/support/counting_alloc.h"
 
 namespace engine_test {
 namespace {

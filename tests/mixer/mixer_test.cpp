@@ -14,9 +14,7 @@
 
 #include "platform/offline_output.h"
 #include "platform/player_lock.h"
-
-// Allocations made so far by the whole test program (counting_new.cpp).
-long AllocationCount();
+#include "tests/support/counting_alloc.h"
 
 namespace platform {
 namespace {

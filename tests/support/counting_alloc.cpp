@@ -1,5 +1,6 @@
-// Replaces the global allocation and release functions of the test program with counting
-// ones, so a test can prove that playing a song allocates and frees nothing.
+// Replaces the global allocation and release functions of the program with counting ones.
+#include "tests/support/counting_alloc.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
