@@ -9,12 +9,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "engine/engine.h"
+#include "fuzz/fuzz_input_file.h"
 #include "platform/message_box.h"
 #include "platform/mixer.h"
 #include "platform/resources.h"
@@ -184,21 +183,9 @@ void Play() {
   StopPlayback();
 }
 
-const std::string& TempPath() {
-  static const std::string path = [] {
-    std::random_device random;
-    return (std::filesystem::temp_directory_path() /
-            ("vexolin_fuzz_song_" + std::to_string(random()) + ".qek"))
-        .string();
-  }();
-  return path;
-}
-
-bool WriteFile(const uint8_t* data, size_t size) {
-  std::FILE* file = std::fopen(TempPath().c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool ok = size == 0 || std::fwrite(data, 1, size, file) == size;
-  return std::fclose(file) == 0 && ok;
+const fuzzing::InputFile& Input() {
+  static const fuzzing::InputFile file("vexolin_fuzz_song_", ".qek");
+  return file;
 }
 
 // The program-long set-up: a mixer for sound and timer, the engine started on it, a
@@ -252,12 +239,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // The same bytes as a file.
-  if (!WriteFile(data, size)) return 0;
+  if (!Input().Write(data, size)) return 0;
   LoadKnown();
   before = Take();
   const int shownBefore = fuzzBoxes->shown;
-  const bool fileLoaded = theSong.LoadFile(TempPath().c_str());
-  std::remove(TempPath().c_str());
+  const bool fileLoaded = theSong.LoadFile(Input().Path());
+  Input().Remove();
   Check(fileLoaded == valid);
   Check(fuzzBoxes->shown - shownBefore == (fileLoaded ? 0 : 1));
   if (fileLoaded) {

@@ -6,10 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <random>
 #include <string>
 
+#include "fuzz/fuzz_input_file.h"
 #include "platform/resources.h"
 #include "platform/testing/recording_sound.h"
 #include "sound/sound.h"
@@ -28,22 +27,9 @@ void ReleaseSongStandIn() {
   }
 }
 
-const std::string& TempPath() {
-  static const std::string path = [] {
-    std::random_device random;
-    return (std::filesystem::temp_directory_path() /
-            ("vexolin_fuzz_sound_" + std::to_string(random()) + ".bin"))
-        .string();
-  }();
-  return path;
-}
-
-bool WriteFile(const uint8_t* data, size_t size) {
-  std::FILE* file = std::fopen(TempPath().c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool ok = size == 0 || std::fwrite(data, 1, size, file) == size;
-  std::fclose(file);
-  return ok;
+const fuzzing::InputFile& Input() {
+  static const fuzzing::InputFile file("vexolin_fuzz_sound_", ".bin");
+  return file;
 }
 
 }  // namespace
@@ -70,13 +56,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PlayDrum(27, 1, static_cast<int8_t>(control & 7));
   PlayEffect((control >> 5) & 7, 1);
 
-  if (WriteFile(image, bytes)) {
-    LoadDrumFile(TempPath().c_str(), 1);
-    LoadEffectFile(TempPath().c_str(), 2);
-    LoadWaveTableFile(TempPath().c_str());
+  if (Input().Write(image, bytes)) {
+    LoadDrumFile(Input().Path(), 1);
+    LoadEffectFile(Input().Path(), 2);
+    LoadWaveTableFile(Input().Path());
     BuildMelodyVoice(0, static_cast<uint8_t>(control % 100), static_cast<int8_t>(control & 1));
     PlayMelodyLooped(45, kNoteOn, 0, 1000);
-    std::remove(TempPath().c_str());
+    Input().Remove();
   }
 
   StopSoundDevice();
