@@ -109,24 +109,13 @@ bool g_ttfReady = false;
 
 SDL_Window* OwnerWindow(WindowHandle owner);
 
+// Message boxes. A box with a window of ours as its owner is drawn over that window's client
+// area in the classic look and runs a modal loop, as a desktop message box does: input to the
+// window waits, while presents go on, so the music's tick marker keeps moving. A box without
+// such an owner is SDL's own.
 class SdlMessageBoxSink final : public MessageBoxSink {
  public:
-  int Show(WindowHandle owner, const char* text, const char* caption, uint32_t type) override {
-    std::string t = ToUtf8(text ? text : ""), c = ToUtf8(caption ? caption : "");
-    SDL_MessageBoxButtonData ok{
-        SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK,
-        "OK"};
-    SDL_MessageBoxData data{};
-    data.flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    data.window = OwnerWindow(owner);
-    data.title = c.c_str();
-    data.message = t.c_str();
-    data.numbuttons = 1;
-    data.buttons = &ok;
-    int button = IDOK;
-    if (SDL_ShowMessageBox(&data, &button) != 0) SDL_Log("%s: %s", c.c_str(), t.c_str());
-    return IDOK;
-  }
+  int Show(WindowHandle owner, const char* text, const char* caption, uint32_t type) override;
 };
 SdlMessageBoxSink g_boxSink;
 
@@ -137,6 +126,13 @@ struct MenuState {
   int popupHot = -1;
 };
 
+// A message box drawn over the client area: its caption and text lines in Shift-JIS.
+struct ModalBox {
+  std::string caption;
+  std::vector<std::string> lines;
+  bool done = false;
+};
+
 struct Screen {
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
@@ -145,6 +141,7 @@ struct Screen {
   int scale = 1;
   std::string shownTitle;
   MenuState menu;
+  const ModalBox* box = nullptr;  // shown over the client area while not null
   HBITMAP frame = nullptr;
   HDC frameDc = nullptr;
   HFONT font = nullptr;
@@ -207,7 +204,70 @@ void Text(Screen* s, int x, int y, const std::string& t, COLORREF c, bool bold) 
   if (bold) TextOut(s->frameDc, x + 1, y, t.c_str(), static_cast<int>(t.size()));
 }
 
-void Compose(WindowHandle w) {
+constexpr int kBoxLine = 14;
+constexpr int kBoxButtonWidth = 64;
+constexpr int kBoxButtonHeight = 20;
+
+struct BoxLayout {
+  RECT frame;
+  RECT button;
+};
+
+BoxLayout LayOutBox(Screen* s, const ModalBox& box) {
+  auto width = [&](const std::string& t) {
+    return TextWidth(s->font, t.c_str(), static_cast<int>(t.size()));
+  };
+  int textWidth = width(box.caption);
+  for (const std::string& line : box.lines) textWidth = std::max(textWidth, width(line));
+  const int w = std::min(kClientWidth - 8, std::max(120, textWidth + 24));
+  const int lines = std::min(static_cast<int>(box.lines.size()), 10);
+  const int h = 3 + 16 + 8 + lines * kBoxLine + 8 + kBoxButtonHeight + 8;
+  const int left = (kClientWidth - w) / 2, top = kBar + std::max(2, (kClientHeight - h) / 2);
+  const int buttonLeft = left + (w - kBoxButtonWidth) / 2,
+            buttonTop = top + h - 8 - kBoxButtonHeight;
+  return {{left, top, left + w, top + h},
+          {buttonLeft, buttonTop, buttonLeft + kBoxButtonWidth, buttonTop + kBoxButtonHeight}};
+}
+
+// A raised edge: white at the top and left, dark grey and black at the bottom and right.
+void RaisedEdge(HDC dc, const RECT& r) {
+  FillRect(dc, {r.left, r.top, r.right, r.bottom}, kBlack);
+  FillRect(dc, {r.left, r.top, r.right - 1, r.bottom - 1}, kWhite);
+  FillRect(dc, {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, kDarkGrey);
+  FillRect(dc, {r.left + 1, r.top + 1, r.right - 2, r.bottom - 2}, kGrey);
+}
+
+void DrawBox(Screen* s, const ModalBox& box) {
+  HDC dc = s->frameDc;
+  const BoxLayout l = LayOutBox(s, box);
+  RaisedEdge(dc, l.frame);
+  FillRect(dc, {l.frame.left + 3, l.frame.top + 3, l.frame.right - 3, l.frame.top + 19},
+           kHighlight);
+  Text(s, l.frame.left + 6, l.frame.top + 5, box.caption, kWhite, true);
+  int y = l.frame.top + 3 + 16 + 8;
+  for (size_t i = 0; i < box.lines.size() && i < 10; ++i, y += kBoxLine)
+    Text(s, l.frame.left + 12, y, box.lines[i], kBlack, false);
+  // The default button: a black frame around a raised button.
+  FillRect(dc, l.button, kBlack);
+  RaisedEdge(dc, {l.button.left + 1, l.button.top + 1, l.button.right - 1, l.button.bottom - 1});
+  const int okWidth = TextWidth(s->font, "OK", 2);
+  Text(s, l.button.left + (kBoxButtonWidth - okWidth) / 2, l.button.top + 4, "OK", kBlack, false);
+}
+
+// The lines of a message box's text, split at CR LF or LF.
+std::vector<std::string> BoxLines(const char* text) {
+  std::vector<std::string> lines(1);
+  for (const char* p = text ? text : ""; *p; ++p) {
+    if (*p == '\r' && p[1] == '\n') continue;
+    if (*p == '\n')
+      lines.emplace_back();
+    else
+      lines.back() += *p;
+  }
+  return lines;
+}
+
+void ComposeBarAndMenus(WindowHandle w) {
   Screen* s = ScreenOf(w);
   HDC dc = s->frameDc;
   FillRect(dc, {0, 0, kClientWidth, s->height}, kGrey);
@@ -256,6 +316,12 @@ void Compose(WindowHandle w) {
     Text(s, px + 20, y + 1, it.text, ink, popup->defaultIndex == static_cast<int>(i));
     y += kItemHeight;
   }
+}
+
+void Compose(WindowHandle w) {
+  ComposeBarAndMenus(w);
+  Screen* s = ScreenOf(w);
+  if (s->box && s->font) DrawBox(s, *s->box);
 }
 
 class SdlDisplay final : public DisplayBackend {
@@ -393,6 +459,29 @@ class SdlDisplay final : public DisplayBackend {
   void Mouse(WindowHandle w, int sx, int sy, bool click);
   void Key(WindowHandle w, SDL_Keycode key);
 
+  // Shows `box` over `w` until OK is clicked or Enter, Space or Esc is pressed (or the
+  // program is asked to quit, which is passed on once the box is gone).
+  void RunBox(WindowHandle w, ModalBox* box) {
+    Screen* s = ScreenOf(w);
+    const ModalBox* outer = s->box;
+    s->menu = {};
+    s->box = box;
+    Present(w);
+    bool quit = false;
+    while (!box->done) {
+      SDL_Event e;
+      if (!SDL_WaitEvent(&e)) break;
+      HandleInBox(w, e, box, &quit);
+    }
+    s->box = outer;
+    RequestPresent(w);
+    if (quit) {
+      SDL_Event again{};
+      again.type = SDL_QUIT;
+      SDL_PushEvent(&again);
+    }
+  }
+
  private:
   std::atomic<bool> pending_{false};
 
@@ -526,6 +615,43 @@ class SdlDisplay final : public DisplayBackend {
     Present(w);
   }
 
+  // The modal loop's handling: presents and exposes as usual; a click on OK or Enter, Space
+  // or Esc ends the box; other input, closing and focus changes between the program's own
+  // windows wait until it is gone.
+  void HandleInBox(WindowHandle w, const SDL_Event& e, ModalBox* box, bool* quit) {
+    const Uint32 id = SDL_GetWindowID(ScreenOf(w)->window);
+    if (e.type == eventType) {
+      Handle(e);
+      return;
+    }
+    switch (e.type) {
+      case SDL_QUIT:
+        *quit = true;
+        box->done = true;
+        break;
+      case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_EXPOSED)
+          if (WindowHandle shown = Find(e.window.windowID)) Present(shown);
+        break;
+      case SDL_MOUSEBUTTONDOWN: {
+        if (e.button.button != SDL_BUTTON_LEFT || e.button.windowID != id) break;
+        const int scale = ScreenOf(w)->scale;
+        const int x = e.button.x / scale, y = e.button.y / scale;
+        const RECT b = LayOutBox(ScreenOf(w), *box).button;
+        if (x >= b.left && x < b.right && y >= b.top && y < b.bottom) box->done = true;
+        break;
+      }
+      case SDL_KEYDOWN:
+        if (e.key.windowID != id) break;
+        if (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER ||
+            e.key.keysym.sym == SDLK_SPACE || e.key.keysym.sym == SDLK_ESCAPE)
+          box->done = true;
+        break;
+      default:
+        break;
+    }
+  }
+
   void Handle(const SDL_Event& e) {
     if (e.type == eventType) {
       if (e.user.code == 1) {
@@ -580,6 +706,29 @@ void SdlDisplay::Key(WindowHandle w, SDL_Keycode key) {
 SdlDisplay g_display;
 bool g_videoUp = false;
 
+int SdlMessageBoxSink::Show(WindowHandle owner, const char* text, const char* caption,
+                            uint32_t type) {
+  if (IsWindow(owner) && owner->display && owner->visible) {
+    ModalBox box{caption ? caption : "", BoxLines(text)};
+    g_display.RunBox(owner, &box);
+    return IDOK;
+  }
+  std::string t = ToUtf8(text ? text : ""), c = ToUtf8(caption ? caption : "");
+  SDL_MessageBoxButtonData ok{
+      SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK,
+      "OK"};
+  SDL_MessageBoxData data{};
+  data.flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+  data.window = OwnerWindow(owner);
+  data.title = c.c_str();
+  data.message = t.c_str();
+  data.numbuttons = 1;
+  data.buttons = &ok;
+  int button = IDOK;
+  if (SDL_ShowMessageBox(&data, &button) != 0) SDL_Log("%s: %s", c.c_str(), t.c_str());
+  return IDOK;
+}
+
 }  // namespace
 
 bool InstallFontRenderer(std::string* error) {
@@ -593,6 +742,9 @@ bool InstallFontRenderer(std::string* error) {
 
 bool InstallDisplay(std::string* error) {
   if (!g_videoUp) {
+    // Every event waiting when the message loop looks is taken at once, including those
+    // pushed after SDL's last pump (a present asked for at the end of a message box).
+    SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       if (error) *error = SDL_GetError();
       return false;
@@ -643,36 +795,62 @@ bool InjectMouseClick(WindowHandle window, int x, int y) {
   return true;
 }
 
-bool InjectKey(WindowHandle window, int virtualKey) {
-  if (!IsWindow(window) || !window->display) return false;
-  SDL_Keycode key;
+namespace {
+// The display's key for a VK_* code, or SDLK_UNKNOWN.
+SDL_Keycode KeyOf(int virtualKey) {
   switch (virtualKey) {
     case VK_RETURN:
-      key = SDLK_RETURN;
-      break;
+      return SDLK_RETURN;
     case VK_ESCAPE:
-      key = SDLK_ESCAPE;
-      break;
+      return SDLK_ESCAPE;
     case VK_LEFT:
-      key = SDLK_LEFT;
-      break;
+      return SDLK_LEFT;
     case VK_UP:
-      key = SDLK_UP;
-      break;
+      return SDLK_UP;
     case VK_RIGHT:
-      key = SDLK_RIGHT;
-      break;
+      return SDLK_RIGHT;
     case VK_DOWN:
-      key = SDLK_DOWN;
-      break;
+      return SDLK_DOWN;
     case VK_F10:
-      key = SDLK_F10;
-      break;
+      return SDLK_F10;
     default:
-      return false;
+      return SDLK_UNKNOWN;
   }
+}
+}  // namespace
+
+bool InjectKey(WindowHandle window, int virtualKey) {
+  if (!IsWindow(window) || !window->display) return false;
+  const SDL_Keycode key = KeyOf(virtualKey);
+  if (key == SDLK_UNKNOWN) return false;
   g_display.Key(window, key);
   return true;
+}
+
+bool QueueMouseClick(WindowHandle window, int x, int y) {
+  if (!IsWindow(window) || !window->display) return false;
+  const Screen* s = ScreenOf(window);
+  SDL_Event e{};
+  e.type = SDL_MOUSEBUTTONDOWN;
+  e.button.windowID = SDL_GetWindowID(s->window);
+  e.button.button = SDL_BUTTON_LEFT;
+  e.button.state = SDL_PRESSED;
+  e.button.clicks = 1;
+  e.button.x = x * s->scale;
+  e.button.y = y * s->scale;
+  return SDL_PushEvent(&e) == 1;
+}
+
+bool QueueKey(WindowHandle window, int virtualKey) {
+  if (!IsWindow(window) || !window->display) return false;
+  const SDL_Keycode key = KeyOf(virtualKey);
+  if (key == SDLK_UNKNOWN) return false;
+  SDL_Event e{};
+  e.type = SDL_KEYDOWN;
+  e.key.windowID = SDL_GetWindowID(ScreenOf(window)->window);
+  e.key.state = SDL_PRESSED;
+  e.key.keysym.sym = key;
+  return SDL_PushEvent(&e) == 1;
 }
 
 }  // namespace platform

@@ -196,5 +196,9 @@ inline constexpr int VK_DOWN = 0x28;
 inline constexpr int VK_F10 = 0x79;
 bool InjectMouseClick(WindowHandle window, int x, int y);
 bool InjectKey(WindowHandle window, int virtualKey);
+// The same input put in the display's event queue, for whichever loop takes it next: the
+// message loop, or the modal loop of a message box shown over the window.
+bool QueueMouseClick(WindowHandle window, int x, int y);
+bool QueueKey(WindowHandle window, int virtualKey);
 
 }  // namespace platform

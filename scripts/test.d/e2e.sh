@@ -80,6 +80,21 @@ xwdtopnm "$work/popup.xwd" 2>/dev/null | pnmtopng >"$shot" 2>/dev/null || fail "
 xdotool key --window "$win" Escape
 echo "e2e: screenshot of the popup in $shot"
 
+# The version box ("@" from 134) over the window while the song plays: the music and the
+# tick marker go on (two pictures of the window a moment apart differ), Enter closes it.
+click 143 10
+sleep 0.3
+xwd -id "$win" -out "$work/box1.xwd" || fail "no picture of the window"
+bytes_before="$(wc -c <"$work/audio.raw")"
+sleep 0.6
+xwd -id "$win" -out "$work/box2.xwd" || fail "no picture of the window"
+xwdtopnm "$work/box2.xwd" 2>/dev/null | pnmtopng >"${VEXOLIN_E2E_BOX_SHOT:-$work/box.png}" 2>/dev/null || true
+cmp -s "$work/box1.xwd" "$work/box2.xwd" && fail "the window did not change while the version box was shown"
+[ "$(wc -c <"$work/audio.raw")" -gt "$bytes_before" ] || fail "the music stopped under the version box"
+xdotool key --window "$win" Return
+title_is "Vexolin [演奏中]" || fail "the version box changed the title"
+echo "e2e: version box shown over the playing song, marker moving; closed with Enter"
+
 click 30 10
 wait_for 100 title_is "Vexolin [停止中]" || fail "Stop did not make the title 'Vexolin [停止中]'"
 echo "e2e: stopped"

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/window.h"
 
@@ -131,5 +132,71 @@ TEST(Display, MenuBarAndPopupOnTheOffscreenDriver) {
 
   DestroyWindow(w);
   UnregisterClass("DisplayTest", nullptr);
+  UninstallDisplay();
+}
+
+// A message box owned by a window is drawn over its client area and is modal: input to the
+// window waits, and a click on OK or Esc ends it.
+TEST(Display, MessageBoxOverTheWindowIsModal) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  std::string error;
+  if (!InstallDisplay(&error)) GTEST_SKIP() << "no offscreen video: " << error;
+  HMENU bar = CreateMenu();
+  AppendMenu(bar, MF_STRING, 40007, ToShiftJis("□演奏").c_str());
+  WNDCLASSEX wc;
+  wc.lpfnWndProc = Proc;
+  wc.lpszClassName = "BoxTest";
+  ASSERT_NE(RegisterClassEx(&wc), 0);
+  WindowHandle w = CreateWindowEx(0, "BoxTest", "Vexolin", WS_VISIBLE | WS_CAPTION, 0, 0, 320, 260,
+                                  nullptr, bar, nullptr, nullptr);
+  ASSERT_NE(w, nullptr) << GetLastErrorText();
+  HDC dc = GetDC(w);
+  FillRect(dc, {0, 0, 320, 240}, RGB(0, 128, 0));
+  ReleaseDC(w, dc);
+
+  // Two lines of 6-pixel characters: the box is 120 wide (its least) and 91 high, centred on
+  // the client area: (100, 94) to (220, 185), OK from (128, 157) to (192, 177).
+  ASSERT_TRUE(QueueMouseClick(w, 30, 10));    // the bar's Play item: waits
+  ASSERT_TRUE(QueueKey(w, VK_LEFT));          // waits
+  ASSERT_TRUE(QueueMouseClick(w, 110, 167));  // beside OK: nothing
+  ASSERT_TRUE(QueueMouseClick(w, 191, 176));  // OK's last pixel
+  EXPECT_EQ(MessageBox(w, "Line one\r\nLine two", "Version", MB_OK), IDOK);
+
+  // The last frame presented is the box's.
+  std::vector<uint32_t> f;
+  int fw = 0, fh = 0;
+  ASSERT_TRUE(GetPresentedFrame(w, &f, &fw, &fh));
+  EXPECT_EQ(At(f, fw, 99, 120), 0x008000u);   // the picture beside the box
+  EXPECT_EQ(At(f, fw, 100, 120), 0xFFFFFFu);  // the raised edge
+  EXPECT_EQ(At(f, fw, 219, 120), 0x000000u);
+  EXPECT_EQ(At(f, fw, 104, 98), 0x000080u);                    // the caption bar
+  EXPECT_GT(Count(f, fw, 103, 97, 217, 113, 0xFFFFFFu), 20);   // "Version" in white
+  EXPECT_GT(Count(f, fw, 112, 121, 200, 149, 0x000000u), 40);  // the two lines
+  EXPECT_EQ(At(f, fw, 128, 157), 0x000000u);                   // OK's frame
+  EXPECT_EQ(At(f, fw, 191, 176), 0x000000u);
+  EXPECT_GT(Count(f, fw, 130, 159, 190, 175, 0x000000u), 10);  // "OK"
+  EXPECT_EQ(At(f, fw, 160, 186), 0x008000u);                   // below the box
+
+  // The click on Play never reached the window; the box is gone at the next present.
+  PostMessage(w, WM_COMMAND, 1, 0);
+  MSG msg;
+  uint32_t first = 0;
+  while (GetMessage(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_COMMAND) {
+      first = LOWORD(msg.wParam);
+      break;
+    }
+    DispatchMessage(&msg);
+  }
+  EXPECT_EQ(first, 1u);
+  ASSERT_TRUE(GetPresentedFrame(w, &f, &fw, &fh));
+  EXPECT_EQ(Count(f, fw, 0, 20, 320, 260, 0x008000u), 320 * 240);
+
+  // Esc ends a box too.
+  ASSERT_TRUE(QueueKey(w, VK_ESCAPE));
+  EXPECT_EQ(MessageBox(w, "x", "y", MB_OK), IDOK);
+
+  DestroyWindow(w);
+  UnregisterClass("BoxTest", nullptr);
   UninstallDisplay();
 }
