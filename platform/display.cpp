@@ -1,5 +1,6 @@
-// The SDL display: windows on screen, input turned into window messages, the menu bar and
-// popups drawn by us, the font through SDL_ttf and message boxes through SDL.
+// The SDL display: windows on screen, input turned into window messages, the menu bar, popups
+// and message boxes drawn by us (SDL's own box for one without a window), the font through
+// SDL_ttf.
 //
 // Layout of an SDL window in logical pixels: the menu bar (SM_CYMENU = 20 high) at the top,
 // the 320 x 240 client surface under it. Menus use the 12-pixel menu font in 14-pixel rows, so
